@@ -35,6 +35,9 @@ class Terminal {
   // The terminal's size in cells.
   virtual void Size(int& columns, int& rows) = 0;
 
+  // How many times the terminal was taken over; what it shows is unknown
+  // after each new start.
+  uint64_t starts = 0;
   // Counts bytes written (for measurements).
   uint64_t bytesWritten = 0;
   uint64_t writeCalls = 0;
@@ -50,11 +53,20 @@ std::unique_ptr<Terminal> SetTerminal(std::unique_ptr<Terminal> t);
 // input and output when they are a terminal).
 std::unique_ptr<Terminal> MakePosixTerminal();
 
+// Puts a taken-over real terminal back (mode, screen, cursor, title) using
+// only async-signal-safe calls; for signal handlers and fatal stops. Does
+// nothing when no real terminal is taken.
+void EmergencyRestoreTerminal();
+
 // The headless twin.
 class HeadlessTerminal : public Terminal {
  public:
   HeadlessTerminal(int columns = 80, int rows = 25) : columns_(columns), rows_(rows) {}
-  bool Start() override { started_ = true; return true; }
+  bool Start() override {
+    started_ = true;
+    ++starts;
+    return true;
+  }
   void Stop() override { started_ = false; }
   bool Started() const override { return started_; }
   void Write(std::string_view bytes) override;
