@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/key_decoder.h"
@@ -123,7 +124,7 @@ class PosixTerminal : public Terminal {
     Write(std::string_view(kLeave, sizeof kLeave - 1));
     tcsetattr(fd_, TCSADRAIN, &saved_);
     started_ = false;
-    decoder_ = KeyDecoder();
+    decoder_ = KeyDecoder(Dialect());
   }
 
   bool Started() const override { return started_; }
@@ -229,7 +230,12 @@ class PosixTerminal : public Terminal {
   termios saved_{};
   int columns_ = 80;
   int rows_ = 25;
-  KeyDecoder decoder_;
+  static KeyDialect Dialect() {
+    const char* term = std::getenv("TERM");
+    return KeyDialectForTerm(term ? term : "");
+  }
+
+  KeyDecoder decoder_{Dialect()};
 };
 
 }  // namespace
