@@ -37,7 +37,11 @@ std::string ParentHost(const std::string& path) {
 
 uint8_t AttributesOf(const std::string& path, std::string_view hostName, const struct stat& st) {
   uint8_t a = S_ISDIR(st.st_mode) ? attr::kDirectory : attr::kArchive;
-  if (!S_ISDIR(st.st_mode) && access(path.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS))
+  // Read-only: nobody may write the file, or at least this process may not
+  // (the first also holds for the superuser, who may write anything).
+  if (!S_ISDIR(st.st_mode) &&
+      ((st.st_mode & 0222) == 0 ||
+       (access(path.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS))))
     a |= attr::kReadOnly;
   if (hostName.size() > 1 && hostName[0] == '.' && hostName != "..") a |= attr::kHidden;
   return a;

@@ -15,8 +15,8 @@
 
 namespace platform {
 
-// DOS attribute bits. On the host: a folder is kDirectory; a file this
-// process may not write is kReadOnly; a name beginning with "." is kHidden;
+// DOS attribute bits. On the host: a folder is kDirectory; a file without
+// any write permission, or one this process may not write, is kReadOnly; a name beginning with "." is kHidden;
 // every file that is not a folder carries kArchive.
 namespace attr {
 inline constexpr uint8_t kReadOnly = 1;
