@@ -328,6 +328,32 @@ void InstallBreakSignal() {
   sigaction(SIGINT, &sa, nullptr);
 }
 
+namespace {
+bool InputThere() {
+  const State& s = S();
+  return s.placed || s.pendingScan >= 0 || !s.keys.empty() || !s.mouse.empty() || s.resized ||
+         breakFlag != 0;
+}
+}  // namespace
+
+bool WaitForInput(int timeoutMs) {
+  Poll();
+  if (InputThere()) return true;
+  const Clock::time_point deadline =
+      timeoutMs < 0 ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    int wait = WaitSliceMs();
+    if (timeoutMs >= 0) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0) return InputThere();
+      if (left < wait) wait = static_cast<int>(left);
+    }
+    Pump(wait);
+    if (InputThere()) return true;
+  }
+}
+
 void SetAltDigitsPauseMs(int ms) { S().altPauseMs = ms < 0 ? 0 : ms; }
 
 void ResetKeyboard() {

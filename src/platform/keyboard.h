@@ -119,6 +119,13 @@ void SetBreakFlag(bool on);
 // Makes SIGINT set the break flag instead of ending the program.
 void InstallBreakSignal();
 
+// ---- Waiting ----
+
+// Waits until a key stroke, a mouse event, the break flag or a resize is there
+// to be taken, at most timeoutMs (-1: no limit), sleeping on the terminal
+// meanwhile. Returns whether something is there.
+bool WaitForInput(int timeoutMs);
+
 // ---- Settings and tests ----
 
 inline constexpr int kDefaultAltDigitsPauseMs = 700;
