@@ -240,7 +240,10 @@ void RegistryDocument::Reindex() {
       l.inKey = true;
       continue;
     }
-    if (l.kind == Kind::Damaged && !l.text.empty() && TrimBlanks(l.text).front() == '[') inKey = false;
+    if (l.kind == Kind::Damaged) {
+      const std::string_view t = TrimBlanks(l.text);
+      if (!t.empty() && t.front() == '[') inKey = false;
+    }
     l.inKey = inKey;
     if (l.kind != Kind::Key) l.key = inKey ? key : std::string();
   }
