@@ -72,7 +72,6 @@ constexpr ByteMap kAnsiTo852 = MakeMap(kAnsi28, kCp852_28);
 constexpr ByteMap kCp852ToAnsi = MakeMap(kCp852_28, kAnsi28);
 constexpr ByteMap kOldToAnsi = MakeMap(kOld28, kAnsi28);
 constexpr ByteMap kAnsiToOld = MakeMap(kAnsi28, kOld28);
-constexpr ByteMap kCp852ToOld28 = MakeMap(kCp852_28, kOld28);
 constexpr ByteMap kUpOld = MakeMap(kOldSmall, kOldCapital);
 constexpr ByteMap kUp852 = MakeMap(kCp852Small, kCp852Capital);
 constexpr ByteMap kCp852LettersToOld = MakeMap(kCp852Accents, kOldAccents);

@@ -27,8 +27,11 @@ std::string IntegerDigits(long double n) {
 // point and right-aligned with blanks: e + 1 digits at least (a "0" before
 // the point), i + e characters at least.
 std::string DigitsText(long double a, int i, int e) {
-  long double y = std::floor(ScaleByTen(a, e) + 0.5L);
-  std::string digits = IntegerDigits(y);
+  const long double scaled = ScaleByTen(a, e);
+  // A value too large to scale is a whole number: its digits and e zeros.
+  std::string digits = std::isfinite(scaled) || !std::isfinite(a)
+                           ? IntegerDigits(std::floor(scaled + 0.5L))
+                           : IntegerDigits(a) + std::string(static_cast<std::size_t>(e), '0');
   if (e > 0 && digits.size() < static_cast<std::size_t>(e) + 1)
     digits.insert(0, static_cast<std::size_t>(e) + 1 - digits.size(), '0');
   const std::size_t width = static_cast<std::size_t>(i + e);
@@ -114,6 +117,9 @@ long double ScaleByTen(long double x, int n) {
 long double RoundTo(long double x, int decimals) {
   if (x == 0) return 0;
   long double y = ScaleByTen(x, decimals);
+  // Scaling past the range means x has no digits at that place: it is
+  // already rounded.
+  if (!std::isfinite(y) && std::isfinite(x)) return x;
   y = y > 0 ? std::trunc(y + 0.5L) : std::trunc(y - 0.5L);
   const long double r = ScaleByTen(y, -decimals);
   return r == 0 ? 0 : r;  // no negative zero
