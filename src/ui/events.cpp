@@ -194,7 +194,9 @@ uint8_t ReadEvent() {
     }
   }
 
+  bool keyTaken = false;
   if (platform::KeyStrokeReady()) {
+    keyTaken = true;
     HeldButtons = LastReleased = 0;
     PendingDouble = PendingRelease = 0;
     const platform::KeyStroke k = platform::TakeKeyStroke();
@@ -210,7 +212,9 @@ uint8_t ReadEvent() {
     code = KeyBarMouseHook(code);
   }
 
-  if (platform::BreakFlag()) {
+  // A break that arrived together with keys is reported at the next poll,
+  // so that the key taken now is not lost.
+  if (platform::BreakFlag() && !(keyTaken && code != 0)) {
     code = 241;
     platform::SetBreakFlag(false);
   }
