@@ -41,7 +41,7 @@ std::vector<std::string> Samples() {
   return out;
 }
 
-TEST(AnyBytes, ConversionsKeepTheLength) {
+TEST(TextAnyBytes, ConversionsKeepTheLength) {
   for (const std::string& s : Samples()) {
     for (const std::string& r :
          {OldTo852(s), Cp852ToOld(s), OldTo437(s), FoldBoxChars(s), AnsiTo852(s), Cp852ToAnsi(s),
@@ -53,7 +53,7 @@ TEST(AnyBytes, ConversionsKeepTheLength) {
   }
 }
 
-TEST(AnyBytes, CountedResultsStayWithinTheCapacity) {
+TEST(TextAnyBytes, CountedResultsStayWithinTheCapacity) {
   for (const std::string& s : Samples()) {
     const int n = static_cast<int>(s.size());
     for (const std::string& r :
@@ -69,7 +69,7 @@ TEST(AnyBytes, CountedResultsStayWithinTheCapacity) {
   }
 }
 
-TEST(AnyBytes, ParsersAndDatesAnswerForAnyText) {
+TEST(TextAnyBytes, ParsersAndDatesAnswerForAnyText) {
   for (const std::string& s : Samples()) {
     int32_t n = 0;
     if (!IntValue(s, n)) {

@@ -20,7 +20,7 @@ std::string Text8(const chr::year_month_day& d) {
 // Every day from 1600-01-01 to 2400-12-31 against the standard library's
 // civil calendar: the day number, the day of the week, validity, and the
 // way back through AddDays.
-TEST(Dates, EveryDayAgainstTheCivilCalendar) {
+TEST(TextDates, EveryDayAgainstTheCivilCalendar) {
   const chr::sys_days origin = chr::year{1600} / 1 / 1;
   const chr::sys_days last = chr::year{2400} / 12 / 31;
   std::string previous;
@@ -39,7 +39,7 @@ TEST(Dates, EveryDayAgainstTheCivilCalendar) {
   }
 }
 
-TEST(Dates, ValidityAgainstTheCivilCalendar) {
+TEST(TextDates, ValidityAgainstTheCivilCalendar) {
   for (int y = 1599; y <= 2401; ++y) {
     for (unsigned m = 0; m <= 13; ++m) {
       for (unsigned d = 0; d <= 32; ++d) {
@@ -51,7 +51,7 @@ TEST(Dates, ValidityAgainstTheCivilCalendar) {
   }
 }
 
-TEST(Dates, AddDaysRoundTripsOverLongSpans) {
+TEST(TextDates, AddDaysRoundTripsOverLongSpans) {
   const char* starts[] = {"16000101", "16000229", "17000228", "19991231", "20000229", "24001231"};
   const int steps[] = {1, -1, 28, 365, 366, -366, 1461, 36524, -36524, 146097, -146097, 1000000};
   for (const char* s : starts) {
@@ -67,7 +67,7 @@ TEST(Dates, AddDaysRoundTripsOverLongSpans) {
   }
 }
 
-TEST(Dates, PartsAndPivot) {
+TEST(TextDates, PartsAndPivot) {
   EXPECT_EQ(YearOf("350101"), 2035);
   EXPECT_EQ(YearOf("360101"), 1936);
   EXPECT_EQ(YearOf("0003"), 2000);
@@ -93,7 +93,7 @@ TEST(Dates, PartsAndPivot) {
   EXPECT_EQ(TextToInt("x"), 0);
 }
 
-TEST(Dates, Validity) {
+TEST(TextDates, Validity) {
   struct Case {
     const char* t;
     bool valid;
@@ -107,7 +107,7 @@ TEST(Dates, Validity) {
   for (const auto& c : cases) EXPECT_EQ(IsValidDate(c.t), c.valid) << c.t;
 }
 
-TEST(Dates, DayNumbersAndDifferences) {
+TEST(TextDates, DayNumbersAndDifferences) {
   EXPECT_EQ(DayNumber("16000101"), 0);
   EXPECT_EQ(DayNumber("16010101"), 366);
   EXPECT_EQ(DayNumber("15991231"), 0);
@@ -126,7 +126,7 @@ TEST(Dates, DayNumbersAndDifferences) {
   EXPECT_EQ(DaysBetween("20240101", "2024010"), 0);
 }
 
-TEST(Dates, AddDaysKeepsTheForm) {
+TEST(TextDates, AddDaysKeepsTheForm) {
   struct Case {
     const char* t;
     int n;
@@ -148,7 +148,7 @@ TEST(Dates, AddDaysKeepsTheForm) {
   for (const auto& c : cases) EXPECT_EQ(AddDays(c.t, c.n), c.want) << c.t << " " << c.n;
 }
 
-TEST(Dates, MonthsYearsAndHelpers) {
+TEST(TextDates, MonthsYearsAndHelpers) {
   EXPECT_EQ(DaysInMonth("20240201"), 29);
   EXPECT_EQ(DaysInMonth("21000201"), 28);
   EXPECT_EQ(DaysInMonth("2404"), 30);

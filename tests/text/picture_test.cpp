@@ -56,6 +56,15 @@ TEST(FormatNumber, Pictures) {
       {"", -5, ""},
       {"abc", 5, "abc"},
       {"abc", -5, "-bc"},
+      // The sign position keeps its place when the trailing separator before
+      // it is dropped, also with other characters between them.
+      {"###.+", 5, "  5+"},
+      {"###.x+", 5, "  5x+"},
+      {"###.x-", -5, "  5x-"},
+      // A number that does not fit is right-aligned to the width the picture
+      // has once its trailing separator (any of the three) is dropped.
+      {"Ft ##.", 123, "  123"},
+      {"Ft ##:", 123, "  123"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(FormatNumber(c.picture, c.value), c.want) << c.picture << " " << static_cast<double>(c.value);
@@ -119,7 +128,7 @@ TEST(NumberTexts, PlainAndFixed) {
   EXPECT_LE(FixedText(1, 1000).size(), 255u);
 }
 
-TEST(Rounding, HalfAwayFromZero) {
+TEST(TextRounding, HalfAwayFromZero) {
   struct Case {
     long double x;
     int d;

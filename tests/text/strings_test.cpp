@@ -102,7 +102,7 @@ TEST(AnsiOem, ConversionsBetweenTheCodePages) {
   }
 }
 
-TEST(Layout, CentringAndPadding) {
+TEST(TextLayout, CentringAndPadding) {
   struct Case {
     const char* name;
     std::string got, want;
@@ -138,7 +138,7 @@ TEST(Layout, CentringAndPadding) {
   for (const auto& c : cases) EXPECT_EQ(c.got, c.want) << c.name;
 }
 
-TEST(Layout, WideCentringIsCutToTheCapacity) {
+TEST(TextLayout, WideCentringIsCutToTheCapacity) {
   const std::string wide = Centred("x", 1000);
   EXPECT_EQ(wide.size(), 255u);
   EXPECT_EQ(wide, std::string(255, ' '));  // the x would stand at 500
@@ -147,7 +147,7 @@ TEST(Layout, WideCentringIsCutToTheCapacity) {
   EXPECT_EQ(fill[127], 'x');  // centred in the 255 that fit
 }
 
-TEST(Layout, TrimByKind) {
+TEST(TextLayout, TrimByKind) {
   struct Case {
     std::string in;
     char kind;
@@ -171,7 +171,7 @@ TEST(Layout, TrimByKind) {
   for (const auto& c : cases) EXPECT_EQ(TrimByKind(c.in, c.kind), c.want) << c.in << " " << c.kind;
 }
 
-TEST(HeapString, CopyAndDispose) {
+TEST(TextHeapString, CopyAndDispose) {
   HeapString h = StringToHeap("Árvíz"_cp);
   ASSERT_NE(h, nullptr);
   EXPECT_EQ(*h, "Árvíz"_cp);
@@ -183,7 +183,7 @@ TEST(HeapString, CopyAndDispose) {
   EXPECT_EQ(*StringToHeap(""), "");
 }
 
-TEST(Numbers, IntValue) {
+TEST(TextNumbers, IntValue) {
   struct Case {
     std::string in;
     bool ok;
@@ -219,7 +219,7 @@ TEST(Numbers, IntValue) {
   EXPECT_EQ(MaxInteger(), 2147483647);
 }
 
-TEST(Numbers, FromZeroTerminated) {
+TEST(TextNumbers, FromZeroTerminated) {
   EXPECT_EQ(FromZeroTerminated("abc"), "abc");
   EXPECT_EQ(FromZeroTerminated(static_cast<const char*>(nullptr)), "");
   const std::string noZero(300, 'q');
@@ -229,7 +229,7 @@ TEST(Numbers, FromZeroTerminated) {
   EXPECT_EQ(FromZeroTerminated(std::string_view()), "");
 }
 
-TEST(FieldsAndWords, Fields) {
+TEST(TextFieldsAndWords, Fields) {
   struct Case {
     std::string in;
     int n;
@@ -249,7 +249,7 @@ TEST(FieldsAndWords, Fields) {
   EXPECT_EQ(FieldOf(std::string("x\0y", 3), '\0', 2), "y");
 }
 
-TEST(FieldsAndWords, Words) {
+TEST(TextFieldsAndWords, Words) {
   struct Case {
     std::string in;
     int n;
@@ -271,7 +271,7 @@ TEST(FieldsAndWords, Words) {
   EXPECT_EQ(WordCount(std::string("a\0b c", 5)), 2);  // only blanks separate
 }
 
-TEST(Names, FileNameChars) {
+TEST(TextNames, FileNameChars) {
   EXPECT_EQ(FileNameChars("\x8F\x93\x95\xB3\xB4\xBF\xC0\xC1\xC2\xC3\xC4\xC5\xD9\xDA"),
             "\xB5\x8B\xFB||\x9E\x9E--|-+\x9E\x9E");
   EXPECT_EQ(FileNameChars("abc.txt"), "abc.txt");
@@ -281,7 +281,7 @@ int Ansi(const char* utf8a, const char* utf8b) {
   return CompareNames(platform::Utf8ToCp1250(utf8a), platform::Utf8ToCp1250(utf8b));
 }
 
-TEST(Names, CompareNamesInHungarianOrder) {
+TEST(TextNames, CompareNamesInHungarianOrder) {
   struct Case {
     const char* a;
     const char* b;
@@ -318,7 +318,7 @@ TEST(Names, CompareNamesInHungarianOrder) {
   EXPECT_EQ(Ansi("Ábel", "-bel"), 0);
 }
 
-TEST(Names, HungarianToUtf8) {
+TEST(TextNames, HungarianToUtf8) {
   EXPECT_EQ(HungarianToUtf8("Árvíztűrő tükörfúrógép"_cp), "Árvíztűrő tükörfúrógép");
   EXPECT_EQ(HungarianToUtf8("ÁÉÍÓÖŐÚÜŰáéíóöőúüű"_cp), "ÁÉÍÓÖŐÚÜŰáéíóöőúüű");
   // Other bytes are copied as they are.
