@@ -35,12 +35,14 @@ constexpr int kEscTimeoutMs = 40;
 // Entering: save the cursor and switch to the alternate screen, push the
 // window title, no auto-wrap (a write into the last column of row 25 must not
 // scroll), mouse button and drag reports in SGR form, cursor hidden until the
-// first refresh places it, colours reset, screen cleared.
+// first refresh places it, colours reset, screen cleared; the keypad in
+// application mode, so that its digits can be told from the main row (Alt with
+// keypad digits).
 constexpr char kEnter[] =
-    "\x1b[?1049h\x1b[22;0t\x1b[?7l\x1b[?1000h\x1b[?1002h\x1b[?1006h\x1b[?25l\x1b[0m\x1b[2J";
+    "\x1b[?1049h\x1b[22;0t\x1b=\x1b[?7l\x1b[?1000h\x1b[?1002h\x1b[?1006h\x1b[?25l\x1b[0m\x1b[2J";
 // Leaving undoes each of them in reverse.
 constexpr char kLeave[] =
-    "\x1b[?1006l\x1b[?1002l\x1b[?1000l\x1b[0m\x1b[0 q\x1b[?25h\x1b[?7h\x1b[?1049l\x1b[23;0t";
+    "\x1b[?1006l\x1b[?1002l\x1b[?1000l\x1b[0m\x1b[0 q\x1b[?25h\x1b[?7h\x1b>\x1b[?1049l\x1b[23;0t";
 
 // What an emergency restore needs, kept where a signal handler can reach it.
 struct Emergency {
@@ -155,7 +157,14 @@ class PosixTerminal : public Terminal {
         const int64_t left = deadline - NowMs();
         wait = left > 0 ? static_cast<int>(left) : 0;
       }
-      if (decoder_.Pending() && (wait < 0 || wait > kEscTimeoutMs)) wait = kEscTimeoutMs;
+      // Bytes that may start a sequence wait for the rest until kEscTimeoutMs
+      // after the last byte arrived, however short the caller's wait is.
+      int64_t escLeft = 0;
+      if (decoder_.Pending()) {
+        escLeft = lastByteMs_ + kEscTimeoutMs - NowMs();
+        if (escLeft < 0) escLeft = 0;
+        if (wait < 0 || wait > escLeft) wait = static_cast<int>(escLeft);
+      }
       pollfd pfd{fd_, POLLIN, 0};
       const int r = ::poll(&pfd, 1, wait);
       if (r < 0) {
@@ -163,12 +172,13 @@ class PosixTerminal : public Terminal {
         return false;
       }
       if (r == 0) {
-        if (decoder_.Pending()) {
+        if (decoder_.Pending() && NowMs() - lastByteMs_ >= kEscTimeoutMs) {
           decoder_.Timeout(out);
           if (out.size() > before) return true;
           continue;
         }
-        return false;
+        if (deadline >= 0 && NowMs() >= deadline) return false;
+        continue;
       }
       if (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) {
         if (!(pfd.revents & POLLIN)) return false;
@@ -180,6 +190,7 @@ class PosixTerminal : public Terminal {
         return false;
       }
       if (n == 0) return false;  // the terminal is gone
+      lastByteMs_ = NowMs();
       decoder_.Feed(std::string_view(buf, static_cast<size_t>(n)), out);
       if (out.size() > before) return true;
       if (deadline >= 0 && NowMs() >= deadline && !decoder_.Pending()) return false;
@@ -225,6 +236,7 @@ class PosixTerminal : public Terminal {
   }
 
   int fd_ = -1;
+  int64_t lastByteMs_ = 0;
   bool ownFd_ = false;
   bool started_ = false;
   termios saved_{};

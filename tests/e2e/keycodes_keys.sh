@@ -87,7 +87,7 @@ done
 
 # Ended by SIGTERM: the terminal mode is put back all the same.
 start xterm-256color "$WORK/log-term"
-pid=$(pgrep -f "keycodes --log $WORK/log-term" | head -1)
+pid=$(pgrep -f "^$BIN/keycodes --log $WORK/log-term" | head -1)
 [ -n "$pid" ] || fail "no keycodes process"
 kill -TERM "$pid"
 wait_for "[ -s $WORK/after ]" || fail "SIGTERM: the shell did not go on"
