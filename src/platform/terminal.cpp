@@ -1,5 +1,8 @@
 #include "platform/terminal.h"
 
+#include <string>
+
+#include "platform/cp852.h"
 #include "platform/key_decoder.h"
 
 namespace platform {
@@ -12,6 +15,19 @@ std::unique_ptr<Terminal>& Slot() {
 }  // namespace
 
 Terminal& CurrentTerminal() { return *Slot(); }
+
+void Terminal::RequestSize(int columns, int rows) {
+  if (!Started() || columns < 1 || rows < 1) return;
+  Write("\x1b[8;" + std::to_string(rows) + ";" + std::to_string(columns) + "t");
+}
+
+void Terminal::ShowBanner(std::string_view cp852, int cursorRow, int cursorColumn) {
+  if (!Started()) return;
+  std::string out = "\x1b[1;1H\x1b[0;7m";
+  for (char c : cp852) AppendUtf8(out, Cp852Glyph(static_cast<uint8_t>(c)));
+  out += "\x1b[0m\x1b[" + std::to_string(cursorRow + 1) + ";" + std::to_string(cursorColumn + 1) + "H";
+  Write(out);
+}
 
 std::unique_ptr<Terminal> SetTerminal(std::unique_ptr<Terminal> t) {
   std::unique_ptr<Terminal> old = std::move(Slot());

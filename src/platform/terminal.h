@@ -35,6 +35,14 @@ class Terminal {
   // The terminal's size in cells.
   virtual void Size(int& columns, int& rows) = 0;
 
+  // Asks the terminal to make its window columns x rows cells (the xterm
+  // window-manipulation request; terminals without it ignore it).
+  virtual void RequestSize(int columns, int rows);
+  // Shows a line of code page 852 text in inverse video from the top-left
+  // corner, over what the screen shows there, then puts the cursor at the
+  // 0-based (row, column). For notices the cell buffer does not hold.
+  virtual void ShowBanner(std::string_view cp852, int cursorRow, int cursorColumn);
+
   // How many times the terminal was taken over; what it shows is unknown
   // after each new start.
   uint64_t starts = 0;

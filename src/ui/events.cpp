@@ -25,6 +25,7 @@ uint8_t LastBarCode = 0;
 void (*FontStepHook)(int direction) = nullptr;
 uint8_t (*KeyBarMouseHook)(uint8_t code) = nullptr;
 void (*TerminalResizedHook)() = nullptr;
+void (*BeforeWaitHook)() = nullptr;
 
 namespace {
 
@@ -130,6 +131,7 @@ bool EventReaderIdle() {
 }
 
 void WaitForInput(int milliseconds) {
+  if (BeforeWaitHook) BeforeWaitHook();
   Time().WaitForInput(std::clamp(milliseconds, 0, 1000));
 }
 
@@ -433,6 +435,7 @@ void ResetEvents() {
   FontStepHook = nullptr;
   KeyBarMouseHook = nullptr;
   TerminalResizedHook = nullptr;
+  BeforeWaitHook = nullptr;
   timeSource = nullptr;
 }
 

@@ -109,6 +109,8 @@ extern uint8_t (*KeyBarMouseHook)(uint8_t code);
 
 // Called by the event reader when the terminal changed its size.
 extern void (*TerminalResizedHook)();
+// Called before the readers sleep waiting for input.
+extern void (*BeforeWaitHook)();
 
 // Called while ReadKey waits, every interval hundredths of a second.
 void SetIdleHook(void (*procedure)(), int32_t intervalHundredths);
