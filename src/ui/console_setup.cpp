@@ -22,6 +22,7 @@ namespace {
 
 constexpr std::string_view kLargerWindow = "Nagyítsa az ablakot legalább 80 x 25 méretűre!"_cpv;
 
+bool setUp = false;
 bool sizeRequested = false;
 // The terminal's byte count right after the notice was drawn: when more was
 // written since, a refresh may have drawn over it.
@@ -44,6 +45,8 @@ bool TerminalModeFromEnvironment() {
 }
 
 void ConsoleSetup() {
+  if (setUp) return;  // once per run: a second call would take 80 x 25 as the user's size
+  setUp = true;
   platform::Terminal& t = platform::CurrentTerminal();
   int columns = 0, rows = 0;
   t.Size(columns, rows);
@@ -63,6 +66,7 @@ void ConsoleSetup() {
 }
 
 void ConsoleShutdown() {
+  setUp = false;
   platform::Terminal& t = platform::CurrentTerminal();
   if (sizeRequested && SavedColumns > 0 && SavedRows > 0) t.RequestSize(SavedColumns, SavedRows);
   sizeRequested = false;

@@ -26,7 +26,7 @@ bool TerminalModeFromEnvironment();
 extern int SavedColumns;
 extern int SavedRows;
 
-// Start-up: remembers the terminal's size, asks for 80 x 25 (unless
+// Start-up (once until ConsoleShutdown): remembers the terminal's size, asks for 80 x 25 (unless
 // TerminalMode), sets the screen size and the text window to the whole
 // screen, and installs the redraw after a resize.
 void ConsoleSetup();
