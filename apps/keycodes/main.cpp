@@ -152,6 +152,65 @@ void ShowMouse(const platform::InputEvent& e) {
       0, e.raw);
 }
 
+// The raw bytes of the events, kept until the keyboard layer hands out what
+// they made. Alt with keypad digits turns several sequences into one key:
+// their bytes are collected until the collected key is queued (at the next
+// other event, or after a pause).
+std::deque<std::string> keyRaw;
+std::string altDigitRaw;
+std::deque<std::string> mouseRaw;
+std::deque<std::string> breakRaw;
+
+bool IsAltKeypadDigit(const platform::PhysicalKey& k) {
+  static constexpr uint8_t kDigitScans[] = {82, 79, 80, 81, 75, 76, 77, 71, 72, 73};
+  if (!k.keypad || k.enhanced || (k.shift & (platform::kAlt | platform::kCtrl)) != platform::kAlt)
+    return false;
+  for (uint8_t s : kDigitScans)
+    if (s == k.scan) return true;
+  return false;
+}
+
+void FlushAltDigitRaw() {
+  if (altDigitRaw.empty()) return;
+  keyRaw.push_back(altDigitRaw);
+  altDigitRaw.clear();
+}
+
+void Observe(const platform::InputEvent& e) {
+  switch (e.type) {
+    case platform::InputEvent::kKey:
+      if (IsAltKeypadDigit(e.key)) {
+        altDigitRaw += e.raw;
+        return;
+      }
+      FlushAltDigitRaw();
+      keyRaw.push_back(e.raw);
+      break;
+    case platform::InputEvent::kMouse:
+      FlushAltDigitRaw();
+      mouseRaw.push_back(e.raw);
+      break;
+    case platform::InputEvent::kBreak:
+      FlushAltDigitRaw();
+      breakRaw.push_back(e.raw);
+      break;
+    case platform::InputEvent::kResize:
+      break;
+  }
+  while (keyRaw.size() > 4096) keyRaw.pop_front();
+  while (mouseRaw.size() > 256) mouseRaw.pop_front();
+  while (breakRaw.size() > 256) breakRaw.pop_front();
+}
+
+// The bytes of the key just taken.
+std::string TakeKeyRaw() {
+  if (keyRaw.empty()) FlushAltDigitRaw();  // collected digits delivered after a pause
+  if (keyRaw.empty()) return std::string();
+  std::string out = std::move(keyRaw.front());
+  keyRaw.pop_front();
+  return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -175,40 +234,45 @@ int main(int argc, char** argv) {
   updater::StartProgram(argc, argv);
   DrawScreen();
 
+  platform::SetInputObserver(Observe);
   bool lastWasEsc = false;
-  std::vector<platform::InputEvent> events;
   for (;;) {
-    events.clear();
-    if (!platform::CurrentTerminal().ReadEvents(-1, events)) {
-      if (!platform::CurrentTerminal().Started()) break;
-      continue;
+    platform::WaitForInput(-1);
+    if (!platform::CurrentTerminal().Started()) break;
+    if (platform::TakeResize()) {
+      platform::InvalidateScreen();
+      DrawScreen();
     }
-    for (const auto& e : events) {
-      switch (e.type) {
-        case platform::InputEvent::kKey: {
-          const bool esc = e.key.ch == 27 && e.key.shift == 0;
-          ShowKey(e);
-          if (esc && lastWasEsc) {
-            if (logFile) std::fclose(logFile);
-            updater::EndProgram(0);
-          }
-          lastWasEsc = esc;
-          break;
-        }
-        case platform::InputEvent::kMouse:
-          ShowMouse(e);
-          lastWasEsc = false;
-          break;
-        case platform::InputEvent::kBreak:
-          // The event reader turns the break flag into the key code 241.
-          Add(Fit(Hex(e.raw), 20) + "Ctrl+C (megszakítás): a program fut tovább"_cp, 241, e.raw);
-          lastWasEsc = false;
-          break;
-        case platform::InputEvent::kResize:
-          platform::InvalidateScreen();
-          DrawScreen();
-          break;
+    platform::PhysicalKey key;
+    while (platform::TakeKey(key)) {
+      platform::InputEvent e;
+      e.key = key;
+      e.raw = TakeKeyRaw();
+      const bool esc = key.ch == 27 && key.shift == 0;
+      ShowKey(e);
+      if (esc && lastWasEsc) {
+        if (logFile) std::fclose(logFile);
+        updater::EndProgram(0);
       }
+      lastWasEsc = esc;
+    }
+    platform::MouseEvent mouse;
+    while (platform::TakeMouseEvent(mouse)) {
+      platform::InputEvent e;
+      e.type = platform::InputEvent::kMouse;
+      e.mouse = mouse;
+      e.raw = mouseRaw.empty() ? std::string() : mouseRaw.front();
+      if (!mouseRaw.empty()) mouseRaw.pop_front();
+      ShowMouse(e);
+      lastWasEsc = false;
+    }
+    if (platform::BreakFlag()) {
+      // The event reader of a screen turns the break flag into the key code 241.
+      platform::SetBreakFlag(false);
+      std::string raw = breakRaw.empty() ? std::string("\x03") : breakRaw.front();
+      if (!breakRaw.empty()) breakRaw.pop_front();
+      Add(Fit(Hex(raw), 20) + "Ctrl+C (megszakítás): a program fut tovább"_cp, 241, raw);
+      lastWasEsc = false;
     }
   }
   updater::EndProgram(0);

@@ -161,8 +161,11 @@ void CheckAltPause() {
     FinishAltDigits();
 }
 
+void (*inputObserver)(const InputEvent&) = nullptr;
+
 void Route(const InputEvent& e) {
   State& s = S();
+  if (inputObserver) inputObserver(e);
   switch (e.type) {
     case InputEvent::kKey:
       if (const int d = AltPadDigit(e.key); d >= 0) {
@@ -352,6 +355,17 @@ bool WaitForInput(int timeoutMs) {
     Pump(wait);
     if (InputThere()) return true;
   }
+}
+
+void SetInputObserver(void (*observer)(const InputEvent& event)) { inputObserver = observer; }
+
+bool TakeKey(PhysicalKey& key) {
+  Poll();
+  State& s = S();
+  if (s.keys.empty()) return false;
+  key = s.keys.front();
+  s.keys.pop_front();
+  return true;
 }
 
 void SetAltDigitsPauseMs(int ms) { S().altPauseMs = ms < 0 ? 0 : ms; }

@@ -126,6 +126,17 @@ void InstallBreakSignal();
 // meanwhile. Returns whether something is there.
 bool WaitForInput(int timeoutMs);
 
+// ---- Diagnostics ----
+
+// Called with every input event as the terminal delivered it (raw bytes
+// included), before the layer sorts it into its queues; null to stop.
+void SetInputObserver(void (*observer)(const InputEvent& event));
+
+// Takes the next queued key as the keyboard reported it (after Alt+keypad
+// digits are collected into one character), without waiting; false when no
+// key is queued. For tools that show a key's parts.
+bool TakeKey(PhysicalKey& key);
+
 // ---- Settings and tests ----
 
 inline constexpr int kDefaultAltDigitsPauseMs = 700;
