@@ -275,11 +275,15 @@ uint8_t Dialog::RunLoop(bool timed) {
     AddButton(kContinue, 0);
   }
   Layout();
+  // The dialog appears in one refresh.
+  console::LockUpdates();
   Draw();
   for (int i = 0; i < ButtonCount; ++i) Buttons[i]->DrawButton(!timed && i == 0 && DefaultFirst);
   const uint8_t attr = ResolveColour(DialogColour);
   for (int i = 0; i < LineCount; ++i)
     WriteCentred(x1, x2, y1 + i + 2, Lines[i].substr(0, static_cast<size_t>(x2 - x1 - 1)), attr);
+  console::UnlockUpdates();
+  console::RefreshScreen();
 
   int countdown = timed ? 10 : 0;
   Timer start;

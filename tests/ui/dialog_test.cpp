@@ -65,6 +65,58 @@ TEST_F(DialogTest, PromptAnswers) {
   }
 }
 
+// A literal with its 0 bytes.
+template <size_t N>
+std::string Bytes(const char (&s)[N]) {
+  return std::string(s, N - 1);
+}
+
+// What Prompt built, seen while it waits for the answer.
+struct Built {
+  int lines = 0;
+  std::vector<std::string> captions;
+  std::vector<int> keys;
+};
+Built built;
+void NoteDialog() {
+  auto* d = dynamic_cast<Dialog*>(TopWindow);
+  if (!d) return;
+  built.lines = d->LineCount;
+  built.captions.clear();
+  built.keys.clear();
+  for (int i = 0; i < d->ButtonCount; ++i) {
+    built.captions.push_back(d->Buttons[i]->Caption);
+    built.keys.push_back(d->Buttons[i]->Key);
+  }
+}
+
+TEST_F(DialogTest, PromptSplitsLinesAndButtons) {
+  struct Case {
+    std::string text, buttons;
+    int lines;
+    std::vector<std::string> captions;
+    std::vector<int> keys;
+  } cases[] = {
+      {"Egy\nKett\x8b", "IN", 2, {"~I~gen", "~N~em"}, {'I', 'N'}},
+      {Bytes("Egy\0Kett\x8b\0"), "NI", 2, {"~N~em", "~I~gen"}, {'N', 'I'}},
+      {"", "INS", 1, {"~I~gen", "~N~em", "ESC"}, {'I', 'N', 27}},
+      {Bytes("a\0\0b"), "", 3, {"Tov\xa0" "bb"}, {0}},
+      {Bytes("a\0b\nc"), Bytes("ok\0\0*Csillag\0m~e~gse"), 3,
+       {"~o~k", "Csillag", "m~e~gse"}, {'O', '*', 'E'}},
+  };
+  BeforeWaitHook = NoteDialog;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.buttons);
+    built = Built{};
+    time->At(100, kEsc);  // after the dialog has started waiting
+    Prompt(c.text, c.buttons);
+    EXPECT_EQ(built.lines, c.lines);
+    EXPECT_EQ(built.captions, c.captions);
+    EXPECT_EQ(built.keys, c.keys);
+  }
+  BeforeWaitHook = nullptr;
+}
+
 TEST_F(DialogTest, LayoutNumbers) {
   Dialog d;
   d.AddLine(std::string(20, 'x'));
