@@ -166,11 +166,14 @@ void Window::CloseWindow() {
   }
   HideMouse();
   Title.reset();
+  console::LockUpdates();  // the window goes in one refresh
   if (Background) {
     console::RestoreRect(x1, y1, x2, y2, true, *Background);
     Background.reset();
   }
   RestoreScreenState(Saved);
+  console::UnlockUpdates();
+  console::RefreshScreen();
 }
 
 void Window::SaveBackground() {

@@ -198,6 +198,61 @@ TEST_F(DialogTest, DefaultFirstDrawsTheFirstButtonPressed) {
   EXPECT_EQ(DefaultFirst, 0);
 }
 
+TEST_F(DialogTest, ButtonFaces) {
+  console::FillRect(1, 1, 80, 25, ' ', ResolveColour(DialogColour));
+  DialogButton b;
+  b.SetButton("~O~k", 'O');
+  b.Width = 8;  // as the layout makes it: "Ok" centred in 8 columns
+  b.PlaceButton(10, 5);
+  b.DrawButton(false);
+  EXPECT_EQ(Row(5, 10, 18), "   Ok   \xdc");
+  EXPECT_EQ(Row(6, 11, 18), std::string(8, '\xdf'));
+  EXPECT_EQ(AttrAt(13, 5), ResolveColour(ButtonHotColour));
+  EXPECT_EQ(AttrAt(14, 5), ResolveColour(ButtonColour));
+  EXPECT_EQ(AttrAt(18, 5), ResolveColour(ButtonShadowColour));
+  b.DrawButton(false);  // already so: nothing drawn
+  b.SetFocus(true);     // every letter bright, arrows in the blank ends
+  EXPECT_EQ(Row(5, 10, 17), "\x10  Ok  \x11");
+  EXPECT_EQ(AttrAt(14, 5), ResolveColour(ButtonHotColour));
+  b.DrawButton(true);  // pressed: one column right, the shadow gone
+  EXPECT_EQ(Row(5, 10, 18), " \x10  Ok  \x11");
+  EXPECT_EQ(AttrAt(10, 5), ResolveColour(DialogColour));
+  EXPECT_EQ(Row(6, 11, 18), std::string(8, ' '));
+  EXPECT_EQ(b.DrawnAs, 2);
+}
+
+TEST_F(DialogTest, FlashMessage) {
+  FillPattern();
+  const auto before = Screen();
+  console::SetTextAttr(0x1E);
+  static std::string seen;
+  struct Watch : FakeTime {
+    using FakeTime::FakeTime;
+    void Sleep(int ms) override {
+      if (seen.empty()) seen = Row(12, 36, 42);
+      FakeTime::Sleep(ms);
+    }
+  } watch(term);
+  SetTimeSource(&watch);
+  seen.clear();
+  const long long t0 = watch.nowMs;
+  FlashMessage("abc", 500);  // 40 - round(1.5) = 38
+  EXPECT_EQ(seen.substr(2, 3), "abc");
+  EXPECT_EQ(watch.nowMs - t0, 500);
+  EXPECT_EQ(Screen(), before);
+  EXPECT_EQ(console::GetTextAttr(), 0x1E);
+
+  seen.clear();
+  FlashMessage("abcd", 10);  // 40 - 2
+  EXPECT_EQ(seen.substr(2, 4), "abcd");
+  const long long t1 = watch.nowMs;
+  FlashMessageSeconds("x", 2);
+  EXPECT_GE(watch.nowMs - t1, 1500);
+  EXPECT_LE(watch.nowMs - t1, 2000);
+  EXPECT_EQ(Screen(), before);
+  SetTimeSource(time.get());
+}
+
 TEST_F(DialogTest, MouseOnButtonsAndCloseBox) {
   WithMouse();
   // Text of 20 characters with "IN": window 30..51 x 10..16, buttons on row
