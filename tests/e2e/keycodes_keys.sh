@@ -85,13 +85,17 @@ for term in xterm-256color screen; do
   sleep 0.2
 done
 
-# Ended by SIGTERM: the terminal mode is put back all the same.
-start xterm-256color "$WORK/log-term"
-pid=$(pgrep -f "^$BIN/keycodes --log $WORK/log-term" | head -1)
-[ -n "$pid" ] || fail "no keycodes process"
-kill -TERM "$pid"
-wait_for "[ -s $WORK/after ]" || fail "SIGTERM: the shell did not go on"
-cmp -s "$WORK/before" "$WORK/after" || fail "SIGTERM: terminal mode not restored"
-# The pane's screen is the shell's again (the alternate screen was left).
-tmux -L $SOCK capture-pane -p -t t | grep -q 'Esc' && fail "SIGTERM: the program's screen is still shown"
+# Ended by a signal: the terminal mode is put back all the same, and the
+# shell's screen is shown again (the alternate screen was left).
+for sig in TERM HUP QUIT SEGV; do
+  start xterm-256color "$WORK/log-$sig"
+  pid=$(pgrep -f "^$BIN/keycodes --log $WORK/log-$sig" | head -1)
+  [ -n "$pid" ] || fail "no keycodes process"
+  kill -$sig "$pid"
+  wait_for "[ -s $WORK/after ]" || fail "SIG$sig: the shell did not go on"
+  cmp -s "$WORK/before" "$WORK/after" || fail "SIG$sig: terminal mode not restored"
+  tmux -L $SOCK capture-pane -p -t t | grep -q 'Esc' && fail "SIG$sig: the program's screen is still shown"
+  tmux -L $SOCK kill-server
+  sleep 0.2
+done
 echo "keycodes e2e: ok"
