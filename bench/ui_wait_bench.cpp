@@ -1,7 +1,7 @@
 // CPU time of a program that waits for a key: ReadKey on a real terminal (a
 // pseudo-terminal made here) with no key for a while, against the same wait
-// done by polling with 1 ms sleeps, and against ReadKey with an idle hook due
-// every half second.
+// done by polling with 1 ms sleeps; also with a window on top (its GetKey
+// reads) and with an idle hook due every half second.
 //
 //   bench_ui_wait [seconds]     (default 10 per measurement)
 //
@@ -27,6 +27,7 @@
 #include "platform/terminal.h"
 #include "ui/console_setup.h"
 #include "ui/events.h"
+#include "ui/window.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ double CpuSeconds() {
          double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-enum class Way { kReadKey, kSleepPolling, kReadKeyIdleHook };
+enum class Way { kReadKey, kSleepPolling, kReadKeyIdleHook, kWindowGetKey };
 
 int idleCalls = 0;
 
@@ -60,6 +61,12 @@ int idleCalls = 0;
     case Way::kReadKey:
       key = ui::ReadKey();
       break;
+    case Way::kWindowGetKey: {
+      ui::Window w(10, 5, 70, 20);
+      w.Draw();
+      key = ui::ReadKey();
+      break;
+    }
     case Way::kReadKeyIdleHook:
       ui::SetIdleHook([] { ++idleCalls; }, 50);
       key = ui::ReadKey();
@@ -148,6 +155,7 @@ int main(int argc, char** argv) {
     int idle = 0;
   } rows[] = {
       {"ReadKey", Way::kReadKey},
+      {"ReadKey with a window on top", Way::kWindowGetKey},
       {"ReadKey, idle hook every 0.5 s", Way::kReadKeyIdleHook},
       {"1 ms sleep polling", Way::kSleepPolling},
   };
@@ -157,7 +165,7 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  const double base = rows[2].cpu;
+  const double base = rows[3].cpu;
   std::printf("Waiting %d s for a key on a pseudo-terminal:\n", seconds);
   for (const Row& r : rows)
     std::printf("%-32s cpu %8.4f s  wall %6.2f s  %7.3f %% of a core  %6.3f x polling%s\n", r.name,
