@@ -1,6 +1,7 @@
 #include "ui/console_setup.h"
 
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "console/screen.h"
@@ -82,8 +83,10 @@ bool ShowUndersizeNotice() {
   noticeShown = false;
   if (columns >= 80 && rows >= 25) return false;
   if (columns < 1 || rows < 1) return false;
-  t.ShowBanner(kLargerWindow.substr(0, static_cast<size_t>(columns)), console::CursorScreenRow() - 1,
-               console::CursorScreenColumn() - 1);
+  // The whole top row, so that no part of the screen row is left beside it.
+  std::string notice(kLargerWindow);
+  notice.resize(static_cast<size_t>(columns), ' ');
+  t.ShowBanner(notice, console::CursorScreenRow() - 1, console::CursorScreenColumn() - 1);
   noticeShown = true;
   bytesAfterNotice = t.bytesWritten;
   return true;

@@ -2,7 +2,9 @@
 # uidemo in a real terminal (tmux, 80 x 25): the prompt is answered by its hot
 # letter, Enter, Esc, a mouse click on a button and a click on its close box;
 # the screen after the dialog is the screen before it; the top window is
-# dragged by its top-left corner; the terminal mode is put back at the end.
+# dragged by its top-left corner; a too small terminal gets a notice and the
+# screen comes back whole after a resize; the terminal mode is put back at the
+# end.
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
 BIN=${BIN:-$HERE/../../build/bin}
@@ -103,6 +105,14 @@ read -r _ r < <(find_text 'Második ablak')
 [ "$(char_at 30 12)" != "╔" ] || fail "the old corner is still shown"
 # What the window covered and no longer covers is back: the background.
 [ "$(char_at 65 18)" = "▒" ] || fail "the cells under the old place were not restored"
+
+# A terminal smaller than 80 x 25 shows a notice on its top row; back at
+# 80 x 25 the screen is drawn again whole.
+shown=$(screen)
+tmux -L $SOCK resize-window -t t -x 60 -y 20
+wait_for "screen | head -1 | grep -q 'Nagyítsa az ablakot'" || fail "no notice in a small terminal"
+tmux -L $SOCK resize-window -t t -x 80 -y 25
+wait_for "[ \"\$(screen)\" = \"\$shown\" ]" || fail "the screen was not redrawn after the resize"
 
 # The moved window still answers; then q ends the program.
 [ "$(ask send Enter)" = 1 ] || fail "the prompt after the drag"
