@@ -151,7 +151,13 @@ uint8_t ReadEvent() {
   }
 
   uint8_t code = 0;
-  if (MousePresent) {
+  if (!MousePresent) {
+    // Reports of a mouse the program does not use are dropped, so that they
+    // never count as input waiting to be read.
+    platform::MouseEvent ignored;
+    while (platform::TakeMouseEvent(ignored)) {
+    }
+  } else {
     Dragging = 0;
     TakeMouseEvent();
     const platform::MouseEvent& e = LastMouseEvent;

@@ -188,6 +188,15 @@ TEST_F(EventsTest, WaitingForAKeySleepsAndRunsTheIdleHook) {
   EXPECT_LT(time->waits - waits, 60);
 }
 
+TEST_F(EventsTest, MouseReportsWithoutAMouseAreDropped) {
+  time->At(0, Press(5, 5));
+  time->At(0, Release(5, 5));
+  time->At(2000, Char('k'));
+  EXPECT_EQ(ReadKey(), 'k');
+  EXPECT_LT(time->waits, 40);
+  EXPECT_FALSE(platform::MouseEventWaiting());
+}
+
 class WindowKeysTest : public EventsTest {
  protected:
   void SetUp() override {
