@@ -28,6 +28,7 @@
 #include "platform/dos_path.h"
 #include "settings/registry_settings.h"
 #include "settings/settings_files.h"
+#include "ui/console_setup.h"
 
 namespace updater {
 
@@ -66,17 +67,24 @@ void StartSettingsFileNames() {
 // the start of the data search path, the update settings.
 void StartUserInterface() {
   settings::SetSettingsFileNames();
+  ui::TerminalMode = ui::TerminalModeFromEnvironment();
+  ui::ConsoleSetup();
+  platform::RefreshScreen();
   settings::SetProgramFolder(settings::FolderOf(settings::ProgramFile()));
   settings::SetDataSearchPath(settings::ProgramFolder());
   settings::LoadUpdateSettings();
+  ui::StartToolkitModule();
+  console::SetTextWindow(1, 1, 80, 25);
 }
+
+void StopUserInterface() { ui::ConsoleShutdown(); }
 
 const platform::ModuleEntry kStartupOrder[] = {
     {"console platform layer", StartConsolePlatform, StopConsolePlatform},
     {"console control handler", StartBreakHandler, nullptr},
     {"registry module", settings::StartRegistrySettings, nullptr},
     {"settings file names", StartSettingsFileNames, nullptr},
-    {"user interface", StartUserInterface, nullptr},
+    {"user interface", StartUserInterface, StopUserInterface},
 };
 
 }  // namespace
