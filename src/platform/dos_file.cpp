@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/byte_lock.h"
 #include "platform/dos_path.h"
 #include "platform/dos_time.h"
 
@@ -14,6 +15,12 @@ namespace platform {
 namespace {
 
 IoCode LastError() { return IoCodeFromErrno(errno); }
+
+// The file position, for testing the byte locks before a read or write at it.
+int64_t CurrentOffset(int fd) {
+  const off_t r = lseek(fd, 0, SEEK_CUR);
+  return r < 0 ? 0 : static_cast<int64_t>(r);
+}
 
 // Reads until n bytes came, the file ended or an error; EINTR is retried.
 IoCode ReadLoop(int fd, bool positional, int64_t offset, void* buf, size_t n, size_t& got) {
@@ -59,6 +66,7 @@ DosFile::DosFile(DosFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       access_(other.access_),
       share_(other.share_),
+      hostWritable_(other.hostWritable_),
       hostPath_(std::move(other.hostPath_)) {}
 
 DosFile& DosFile::operator=(DosFile&& other) noexcept {
@@ -67,6 +75,7 @@ DosFile& DosFile::operator=(DosFile&& other) noexcept {
     fd_ = std::exchange(other.fd_, -1);
     access_ = other.access_;
     share_ = other.share_;
+    hostWritable_ = other.hostWritable_;
     hostPath_ = std::move(other.hostPath_);
   }
   return *this;
@@ -84,6 +93,8 @@ IoCode DosFile::CheckOpen(bool reading, bool writing) const {
 IoCode DosFile::Read(void* buf, size_t n, size_t* done) {
   if (done) *done = 0;
   if (IoCode rc = CheckOpen(true, false)) return rc;
+  // A byte locked by another open file makes the whole read fail.
+  if (byte_lock::RangeLockedByOther(fd_, CurrentOffset(fd_), n, false)) return io::kShortRead;
   size_t got = 0;
   IoCode rc = ReadLoop(fd_, false, 0, buf, n, got);
   if (done) *done = got;
@@ -94,6 +105,7 @@ IoCode DosFile::Read(void* buf, size_t n, size_t* done) {
 IoCode DosFile::Write(const void* buf, size_t n, size_t* done) {
   if (done) *done = 0;
   if (IoCode rc = CheckOpen(false, true)) return rc;
+  if (byte_lock::RangeLockedByOther(fd_, CurrentOffset(fd_), n, true)) return io::kAccessDenied;
   size_t put = 0;
   IoCode rc = WriteLoop(fd_, false, 0, buf, n, put);
   if (done) *done = put;
@@ -104,6 +116,7 @@ IoCode DosFile::ReadAt(int64_t offset, void* buf, size_t n, size_t* done) {
   if (done) *done = 0;
   if (IoCode rc = CheckOpen(true, false)) return rc;
   if (offset < 0) return io::kNegativeSeek;
+  if (byte_lock::RangeLockedByOther(fd_, offset, n, false)) return io::kShortRead;
   size_t got = 0;
   IoCode rc = ReadLoop(fd_, true, offset, buf, n, got);
   if (done) *done = got;
@@ -115,6 +128,7 @@ IoCode DosFile::WriteAt(int64_t offset, const void* buf, size_t n, size_t* done)
   if (done) *done = 0;
   if (IoCode rc = CheckOpen(false, true)) return rc;
   if (offset < 0) return io::kNegativeSeek;
+  if (byte_lock::RangeLockedByOther(fd_, offset, n, true)) return io::kAccessDenied;
   size_t put = 0;
   IoCode rc = WriteLoop(fd_, true, offset, buf, n, put);
   if (done) *done = put;
@@ -241,13 +255,28 @@ IoCode OpenFile(DosName name, Access access, Share share, Disposition dispositio
     struct stat st;
     if (stat(hp.path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return io::kAccessDenied;
   }
-  // Emptying a file needs write access on the host, also when the handle is
-  // for reading only.
-  if ((flags & O_TRUNC) && access == Access::Read) flags = (flags & ~O_ACCMODE) | O_RDWR;
+  // The host descriptor is opened for reading and writing whenever the host
+  // allows it, whatever the handle's access: byte locks need it (byte_lock.h),
+  // and emptying a file needs write access too. The handle still refuses what
+  // its access does not allow. The emptying itself waits until the share
+  // modes of other open files have been tested.
+  const bool truncate = (flags & O_TRUNC) != 0;
+  flags &= ~O_TRUNC;
+  const int wanted = flags & O_ACCMODE;
+  flags = (flags & ~O_ACCMODE) | O_RDWR;
   int fd;
   do {
     fd = ::open(hp.path.c_str(), flags, 0666);
   } while (fd < 0 && errno == EINTR);
+  bool hostWritable = true;
+  if (fd < 0 && wanted != O_RDWR && !truncate &&
+      (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY)) {
+    flags = (flags & ~O_ACCMODE) | wanted;
+    hostWritable = wanted == O_WRONLY;
+    do {
+      fd = ::open(hp.path.c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+  }
   if (fd < 0) return errno == ENOENT ? io::kPathNotFound : LastError();
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -255,7 +284,22 @@ IoCode OpenFile(DosName name, Access access, Share share, Disposition dispositio
     return io::kAccessDenied;
   }
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  if (IoCode rc = byte_lock::ClaimShareMode(fd, hostWritable, access, share)) {
+    ::close(fd);
+    return rc;
+  }
+  if (truncate) {
+    int r;
+    while ((r = ftruncate(fd, 0)) != 0 && errno == EINTR) {
+    }
+    if (r != 0) {
+      const IoCode rc = LastError();
+      ::close(fd);
+      return rc;
+    }
+  }
   file.fd_ = fd;
+  file.hostWritable_ = hostWritable;
   file.access_ = access;
   file.share_ = share;
   file.hostPath_ = std::move(hp.path);

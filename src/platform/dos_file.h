@@ -76,8 +76,17 @@ class DosFile {
   // file system keeps no creation time).
   IoCode GetCreationStamp(uint32_t& dosDateTime) const;
 
-  // Closes the file; a handle that is not open gives 6.
+  // Closes the file; a handle that is not open gives 6. Its byte locks and
+  // share mode go with it.
   IoCode Close();
+
+  // An exclusive lock of the one byte at offset, owned by this open file
+  // (byte_lock.h); 5 at once when another open file holds it. Reads and
+  // writes of other open files that touch the byte fail until it is
+  // unlocked or this file is closed.
+  IoCode LockByte(int64_t offset);
+  // Releases this open file's lock of the byte (0 also when none was held).
+  IoCode UnlockByte(int64_t offset);
 
  private:
   friend IoCode OpenFile(DosName, Access, Share, Disposition, DosFile&);
@@ -86,6 +95,7 @@ class DosFile {
   int fd_ = -1;
   Access access_ = Access::Read;
   Share share_ = Share::DenyNone;
+  bool hostWritable_ = false;  // the host descriptor may write (and lock)
   std::string hostPath_;
 };
 
