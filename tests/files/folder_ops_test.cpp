@@ -295,6 +295,14 @@ TEST_F(DeleteTest, DeleteFolderTreeRefusals) {
   EXPECT_TRUE(HostExists("/a.dat"));
   EXPECT_TRUE(Shown("Nem törlök!"_cp));
 
+  // A name code page 852 cannot write cannot be named to delete it: "Hiba!".
+  MakeTree({"jp/\xE6\x97\xA5.txt"});
+  shownScreens.clear();
+  Answer();
+  EXPECT_FALSE(DeleteFolderTree("T:\\jp"));
+  EXPECT_TRUE(Shown("Hiba!"));
+  EXPECT_TRUE(HostExists("/jp/\xE6\x97\xA5.txt"));
+
   // A file that cannot be deleted: "Hiba!" and false.
   fs::permissions(H("/ro/s/f.txt"), fs::perms::owner_read);
   shownScreens.clear();

@@ -51,7 +51,10 @@ TEST_F(TempFolderTest, UnusableFoldersGiveEmptyTextAfterTheNotice) {
   std::string deep = H("");
   for (int i = 0; i < 6; ++i) deep += "/" + std::string(45, 'a' + i);
   create_directories(deep);
-  for (const std::string& dir : {H("/missing"), H("/file"), std::string("/proc"), deep}) {
+  // A name with characters code page 852 lacks is no DOS path.
+  create_directories(H("/\xE6\x97\xA5\xE6\x9C\xAC"));
+  for (const std::string& dir : {H("/missing"), H("/file"), std::string("/proc"), deep,
+                                 H("/\xE6\x97\xA5\xE6\x9C\xAC")}) {
     long long took = 0;
     EXPECT_EQ(TempWith(dir.c_str(), took), "") << dir;
     EXPECT_GE(took, 3000) << dir << ": no notice";
@@ -121,6 +124,7 @@ TEST_F(StampTest, StampsAreUtc) {
   EXPECT_EQ(FileStamp("T:\\sub"), kSummerStamp);  // a folder has its stamp too
   EXPECT_EQ(FileStamp("T:\\none.dat"), 0u);
   EXPECT_EQ(FileStamp("T:\\nofolder\\a.dat"), 0u);
+  EXPECT_EQ(FileStamp("T:\\a|b.dat"), 0u);  // a name the host cannot take
   uint32_t stamp = 1, size = 1;
   FileStampAndSize("T:\\big.dat", stamp, size);
   EXPECT_EQ(stamp, kSummerStamp);
