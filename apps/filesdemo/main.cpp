@@ -15,7 +15,7 @@
 #include <string>
 
 #include "console/screen.h"
-#include "files/launch.h"
+#include "files/program_launch.h"
 #include "platform/dos_fs.h"
 #include "text/literal.h"
 #include "ui/console_setup.h"

@@ -1,4 +1,4 @@
-#include "files/launch.h"
+#include "files/program_launch.h"
 
 #include <vector>
 
@@ -91,7 +91,7 @@ uint16_t Run(std::string_view programIn, std::string_view parametersIn, bool pau
 
   uint16_t exitCode = 0;
   lastLaunchError = platform::RunAndWait(commandLine, exitCode);
-  if (lastLaunchError) exitCode = lastLaunchError;
+  if (lastLaunchError) exitCode = kNotStarted;
   if (pause) PauseLine(freshRow);
 
   if (hadTerminal) terminal.Start();

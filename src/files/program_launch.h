@@ -29,6 +29,11 @@ namespace files {
 extern const std::string kPauseText;      // "Tovább bármivel..."
 extern const std::string kExitAfterEnter;  // the line before RunProgramThenExit ends
 
+// What the RunProgram family answers when no program could be started at
+// all (no exit status of a program is this large); LastLaunchError() tells
+// why.
+inline constexpr uint16_t kNotStarted = 0xFFFF;
+
 // Runs the program with its parameters and answers the low 16 bits of its
 // exit status. The program "CD" (any case) changes the current folder to the
 // parameters instead (as given, or with FileNameChars applied) and answers 0
@@ -36,8 +41,9 @@ extern const std::string kExitAfterEnter;  // the line before RunProgramThenExit
 // that name is searched for and run like any other. When pause is set, the
 // pause line "Tovább bármivel..." is written on a fresh bottom row of the
 // terminal under the child's output and waits for one key. When nothing could
-// be started, the answer is the I/O code that says why (2 not found, 5 not
-// allowed, 193 not a program of this host) and LastLaunchError() holds it too.
+// be started, the answer is kNotStarted and LastLaunchError() holds the I/O
+// code that says why (2 not found, 5 not allowed, 193 not a program of this
+// host).
 uint16_t RunProgram(std::string_view program, std::string_view parameters, bool pause);
 
 // RunProgram with the pause line written over the terminal's bottom row

@@ -1,4 +1,4 @@
-#include "files/launch.h"
+#include "files/program_launch.h"
 
 #include <sys/stat.h>
 
@@ -117,7 +117,7 @@ TEST_F(LaunchTest, ProgramThatCannotStart) {
                         {"bad|name.exe", platform::io::kInvalidName}};
   for (const Case& c : cases) {
     Before();
-    EXPECT_EQ(RunProgram(c.program, "", false), c.code) << c.program;
+    EXPECT_EQ(RunProgram(c.program, "", false), kNotStarted) << c.program;
     EXPECT_EQ(LastLaunchError(), c.code) << c.program;
     ExpectScreenBack(1);
   }
@@ -137,7 +137,8 @@ TEST_F(LaunchTest, CdChangesTheFolderWithoutTouchingTheScreen) {
   EXPECT_EQ(LastLaunchError(), 0);
 
   // A folder that cannot be entered: "CD" is searched for as a program.
-  EXPECT_EQ(RunProgram("cd", "T:\\none", false), platform::io::kFileNotFound);
+  EXPECT_EQ(RunProgram("cd", "T:\\none", false), kNotStarted);
+  EXPECT_EQ(LastLaunchError(), platform::io::kFileNotFound);
   EXPECT_EQ(platform::CurrentFolder(), "T:\\\xB5" "b");
   WriteHost(H("/prg/CD.bat"), "echo \"$1\" > T_cd.txt\n");
   EXPECT_EQ(RunProgram("cd", "none", false), 0);
