@@ -39,6 +39,7 @@ TEST_F(TempFolderTest, UsableFolders) {
   EXPECT_EQ(TempWith(H("/tmp").c_str(), took), "T:\\tmp\\");
   EXPECT_EQ(took, 0);
   EXPECT_FALSE(HostExists("/tmp/$OWK.$$$")) << "the test file stays";
+  EXPECT_EQ(TempWith((H("/tmp") + "/").c_str(), took), "T:\\tmp\\");
   // Without TMPDIR, /tmp on C: (the host's root).
   EXPECT_EQ(TempWith(nullptr, took), "C:\\tmp\\");
   // A relative TMPDIR is no folder the host would use: /tmp.
