@@ -157,9 +157,11 @@ bool Walk(const std::string& folder, Visit& visit) {
   return true;
 }
 
+// The root of a walk without its closing "\", except a drive's root ("C:\"),
+// which without it would name the drive's current folder.
 std::string WithoutClosingSeparator(std::string_view root) {
   std::string r(root);
-  if (!r.empty() && r.back() == '\\') r.pop_back();
+  if (!r.empty() && r.back() == '\\' && !(r.size() == 3 && r[1] == ':')) r.pop_back();
   return r;
 }
 

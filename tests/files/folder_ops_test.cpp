@@ -160,6 +160,8 @@ TEST_F(FolderOpsTest, FindInTree) {
   EXPECT_EQ(found, "T:\\t\\b\\c\\only");
   FindInTree(found, "nowhere", "T:\\t");
   EXPECT_EQ(found, "");
+  FindInTree(found, "A.DAT", "T:\\");  // a drive's root, not its current folder
+  EXPECT_EQ(found, "T:\\A.DAT");
   FindInTree(found, "x", "T:\\missing");
   EXPECT_EQ(found, "");
   // A link back up the tree is not followed (the walk would never end).
