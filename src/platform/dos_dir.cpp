@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <string>
 #include <cerrno>
 
 #include "platform/dos_path.h"
@@ -384,10 +386,54 @@ DriveKind GetDriveKind(char letter) {
   return DriveKind::Unknown;
 }
 
+namespace {
+
+std::string labelFolder = "/dev/disk/by-label";
+
+// udev writes unsafe bytes of a label as \xHH escapes ("KONYV\x20ADAT").
+std::string DecodeUdevName(const std::string& name) {
+  std::string out;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x' &&
+        std::isxdigit(static_cast<unsigned char>(name[i + 2])) &&
+        std::isxdigit(static_cast<unsigned char>(name[i + 3]))) {
+      out += static_cast<char>(std::stoi(name.substr(i + 2, 2), nullptr, 16));
+      i += 3;
+    } else {
+      out += name[i];
+    }
+  }
+  return out;
+}
+
+// The label of the block device that holds hostFolder's file system.
+std::string FileSystemLabel(const std::string& hostFolder) {
+  struct stat folder;
+  if (stat(hostFolder.c_str(), &folder) != 0) return {};
+  DIR* dir = opendir(labelFolder.c_str());
+  if (!dir) return {};
+  std::string label;
+  while (dirent* e = readdir(dir)) {
+    if (e->d_name[0] == '.') continue;
+    struct stat dev;
+    const std::string entry = labelFolder + "/" + e->d_name;
+    if (stat(entry.c_str(), &dev) == 0 && S_ISBLK(dev.st_mode) && dev.st_rdev == folder.st_dev) {
+      label = DecodeUdevName(e->d_name);
+      break;
+    }
+  }
+  closedir(dir);
+  return label;
+}
+
+}  // namespace
+
+void SetLabelFolder(std::string hostFolder) { labelFolder = std::move(hostFolder); }
+
 std::string DriveLabel(char letter, NameCode code) {
   for (const auto& d : DriveTable())
     if (d.letter == (letter >= 'a' && letter <= 'z' ? letter - 32 : letter))
-      return Utf8ToName(d.label, code);
+      return Utf8ToName(d.label.empty() ? FileSystemLabel(d.hostRoot) : d.label, code);
   return {};
 }
 

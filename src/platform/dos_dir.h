@@ -110,9 +110,15 @@ enum class DriveKind : uint8_t { Unknown, Removable, Fixed, Remote, CdRom, RamDi
 // when the letter is not mapped or its folder is missing.
 DriveKind GetDriveKind(char letter);
 
-// The drive's volume label (from the drive table) in the given code page;
-// empty when it has none or the letter is not mapped.
+// The drive's volume label in the given code page: the label of the drive
+// table when it gives one, otherwise the label of the file system the
+// drive's folder lies on, where the host knows it (the name under which
+// udev lists that device in /dev/disk/by-label); empty when there is none or
+// the letter is not mapped.
 std::string DriveLabel(char letter, NameCode code = NameCode::Cp852);
+
+// Where file system labels are looked up (tests point it elsewhere).
+void SetLabelFolder(std::string hostFolder);
 
 // The size and free space of the host file system under a drive.
 IoCode DriveSpace(char letter, uint64_t& totalBytes, uint64_t& freeBytes);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -534,6 +536,27 @@ TEST_F(DosFsTest, DriveTable) {
   // A bad entry changes nothing.
   EXPECT_FALSE(SetDriveTable({{'T', "relative"}}));
   EXPECT_EQ(DriveLetters(), "CET");
+}
+
+// Without a label in the drive table, the label of the file system under the
+// drive's folder is used: the name udev gives its device in by-label.
+TEST_F(DosFsTest, FileSystemLabelOfTheDevice) {
+  struct stat folder;
+  ASSERT_EQ(stat(root_.c_str(), &folder), 0);
+  const std::string labels = root_ + "/by-label";
+  fs::create_directories(labels);
+  // Another device first, so that the right one must be picked.
+  const dev_t other = makedev(major(folder.st_dev) + 1, minor(folder.st_dev));
+  if (mknod((labels + "/OTHER").c_str(), S_IFBLK | 0600, other) != 0 ||
+      mknod((labels + "/K\\xc3\\x96NYV\\x20ADAT").c_str(), S_IFBLK | 0600, folder.st_dev) != 0)
+    GTEST_SKIP() << "cannot make device nodes here";
+  SetLabelFolder(labels);
+  ASSERT_TRUE(SetDriveTable({{'T', root_}, {'E', root_ + "/Prg", "SAJAT"}}));
+  EXPECT_EQ(DriveLabel('T'), "KÖNYV ADAT"_cp);
+  EXPECT_EQ(DriveLabel('E'), "SAJAT");  // the table's label goes first
+  SetLabelFolder(root_ + "/none");
+  EXPECT_EQ(DriveLabel('T'), "");
+  SetLabelFolder("/dev/disk/by-label");
 }
 
 TEST_F(DosFsTest, ProgramFile) {
