@@ -68,8 +68,11 @@ class UpdateRunTest : public UpdaterTest {
   }
   void Zip(const std::string& target) {
     fs::create_directories((dir / "srv" / target).parent_path());
-    const std::string cmd = "cd '" + (dir / "pkg").string() + "' && zip -q '" +
-                            (dir / "srv" / target).string() + "' lunemind.zip frissit.exe";
+    const std::string cmd = "cd '" + (dir / "pkg").string() +
+                            "' && python3 -c 'import sys, zipfile\n"
+                            "with zipfile.ZipFile(sys.argv[1], \"w\") as z:\n"
+                            "    z.write(\"lunemind.zip\"); z.write(\"frissit.exe\")' '" +
+                            (dir / "srv" / target).string() + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
   }
   std::string ProgramFile(const std::string& name) {
