@@ -41,6 +41,13 @@ void Put32(uint8_t* p, int32_t v) {
   p[3] = static_cast<uint8_t>(u >> 24);
 }
 
+// Counts read from a damaged header may sit at the ends of the range: the
+// arithmetic on them saturates instead of overflowing.
+int32_t Clamp32(int64_t v) {
+  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+int32_t Step(int32_t v, int d) { return Clamp32(int64_t{v} + d); }
+
 int64_t SlotOffset(const DataFile& f, int32_t record) { return int64_t{record} * f.RecLen; }
 int64_t LockOffset(const DataFile& f, int32_t record) {
   return (int64_t{record} + 1) * f.RecLen - 1;
@@ -97,7 +104,7 @@ platform::IoCode WriteSlot(DataFile& f, int32_t record, const uint8_t* buf) {
 [[noreturn]] void Damaged(const DataFile& f, int32_t record, uint16_t code) {
   IoStatus = code;
   CheckIoStatus(f, record);
-  platform::StopProgram(code);  // not reached
+  StopEngineProgram(code);  // not reached
 }
 
 // The disk header just read into buf becomes the descriptor's, checked for
@@ -280,7 +287,7 @@ void OpenDataFile(DataFile& f, std::string_view name, int32_t recLen) {
   const uint64_t size = platform::GetFileInfo(sizeName, entry) == io::kOk ? entry.size : 0;
   if (size % static_cast<uint64_t>(recLen) != 0) {
     ui::Prompt(RecordLengthMessage(name, static_cast<int64_t>(size), recLen), "");
-    platform::StopProgram(0);
+    StopEngineProgram(0);
   }
   FinishOpen(f, mode, CurrentMembership);
 }
@@ -441,7 +448,7 @@ int32_t AllocateSlot(DataFile& f) {
     ReadRecordForUpdate(f, record, s);
     if (RecordLive) Damaged(f, record, io::kShortRead);
     f.FirstFree = Get32(s);
-    --f.FreeCount;
+    f.FreeCount = Step(f.FreeCount, -1);
   }
   f.SlotCount = f.LiveSlots;
   StoreHeader(f);
@@ -466,7 +473,7 @@ void FreeSlot(DataFile& f, int32_t record, uint8_t* s) {
   s[4] = 0;
   WriteRecord(f, record, s);
   f.FirstFree = record;
-  ++f.FreeCount;
+  f.FreeCount = Step(f.FreeCount, 1);
   f.SlotCount = f.LiveSlots;
   StoreHeader(f);
 }
@@ -569,7 +576,7 @@ void ReadNextRecord(DataFile& f, void* out) {
   const size_t n = static_cast<size_t>(f.RecLen);
   int64_t position = 0;
   f.Handle.Position(position);
-  const auto p = static_cast<int32_t>(position / f.RecLen);
+  const int32_t p = Clamp32(position / f.RecLen);
   IoStatus = ReadSlot(f, p, buf, n, nullptr);
   if (IoStatus != io::kOk) {
     std::memset(buf, 0, n);
@@ -578,7 +585,7 @@ void ReadNextRecord(DataFile& f, void* out) {
     IoStatus = rc == io::kOk && got == n - 1 ? io::kOk : io::kShortRead;
     CheckIoStatusWaitKey(f, p);
   }
-  f.Handle.Seek(SlotOffset(f, p + 1));
+  f.Handle.Seek((position / f.RecLen + 1) * f.RecLen);
 }
 
 int32_t FileLength(DataFile& f) {
@@ -588,7 +595,7 @@ int32_t FileLength(DataFile& f) {
 
 int32_t UsedRecords(DataFile& f) {
   RefreshHeader(f);
-  return f.LiveSlots - f.FreeCount - 1;
+  return Clamp32(int64_t{f.LiveSlots} - f.FreeCount - 1);
 }
 
 bool RecordLockedByOther(DataFile& f, int32_t record) {

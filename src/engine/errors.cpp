@@ -123,6 +123,7 @@ void ShowOnScreen(const std::string& lines) {
   const std::string lines = FatalConsoleLines(code, name, record);
   // The terminal's text is UTF-8; the report keeps its readable form there
   // after the screen is put back.
+  if (EngineStopHook) StopEngineProgram(secondForm ? 0 : code);
   platform::SetExitReport(platform::Cp852ToUtf8(lines).c_str());
   if (platform::CurrentTerminal().Started()) {
     ShowOnScreen(lines);
@@ -132,7 +133,7 @@ void ShowOnScreen(const std::string& lines) {
       ui::ReadKey();
     }
   }
-  platform::StopProgram(secondForm ? 0 : code);
+  StopEngineProgram(secondForm ? 0 : code);
 }
 
 }  // namespace
@@ -195,7 +196,14 @@ void CheckIoStatusWaitKey(const DataFile& file, int32_t record) {
 
 void StopWithMessage(std::string_view message) {
   ui::Prompt("Hiba:" + std::string(message), "");
-  platform::StopProgram(0);
+  StopEngineProgram(0);
+}
+
+void (*EngineStopHook)(int code) = nullptr;
+
+void StopEngineProgram(int code) {
+  if (EngineStopHook) EngineStopHook(code);
+  platform::StopProgram(code);
 }
 
 }  // namespace engine

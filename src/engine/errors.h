@@ -48,6 +48,12 @@ std::string ErrorLogLine(const LogTime& when, std::string_view reportText,
 // The console lines of the report, each ended by "\n".
 std::string FatalConsoleLines(uint16_t code, std::string_view fileName, int32_t record);
 
+// Every stop of the engine goes through StopEngineProgram: the hook when one
+// is set (a test harness that must survive the stop; it must not return),
+// otherwise platform::StopProgram.
+extern void (*EngineStopHook)(int code);
+[[noreturn]] void StopEngineProgram(int code);
+
 // Where the log is written ("DAVADAR.ERR": the current folder).
 inline constexpr const char* kErrorLogName = "DAVADAR.ERR";
 
