@@ -10,7 +10,9 @@ HERE=$(cd "$(dirname "$0")" && pwd)
 BIN=${BIN:-$HERE/../../build/bin}
 SRC=${SRC:-$HERE/../..}
 WORK=$(mktemp -d)
-SOCK=vff$$
+BASE_SOCK=vff$$
+SOCK=$BASE_SOCK.0
+RUNS=0
 SERVER_PID=
 STALL_SECONDS=15  # the program's stall time-out
 stop_server() {
@@ -57,7 +59,11 @@ export VFRIS_SERVER=127.0.0.1:$PORT TMPDIR='$WORK/tmp' UNZIP_MARKER='$WORK/unzip
 echo \$? > '$WORK/rc'
 sleep 60
 EOF
+  # A fresh tmux server per run: a server still going away after kill-server
+  # must not take the new session with it.
   tmux -L $SOCK kill-server 2>/dev/null || true
+  RUNS=$((RUNS + 1))
+  SOCK=$BASE_SOCK.$RUNS
   tmux -L $SOCK new-session -d -s t -x 80 -y 25 "bash '$WORK/run.sh'"
   wait_for 'shows "indulhat?"' 10 || fail "no question on the screen"
   send i
