@@ -46,7 +46,8 @@ int OpenFileCount();
 void CloseAllFiles();
 
 // How CloseAllFiles closes an index file (set by the index layer): it gets
-// the entry's owner.
+// the entry's owner. An index opened through OpenDataFile registers its
+// entry again with RegisterFile(slot, its data part, KindIndex, itself).
 extern void (*IndexCloser)(void* owner);
 
 // Empty table, mark 0 (start-up and tests).
