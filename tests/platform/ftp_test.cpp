@@ -123,6 +123,25 @@ TEST_F(FtpSessionTest, ConnectNeedsServerAndLogin) {
   EXPECT_FALSE(nobody.LastError().empty());
 }
 
+// A server that takes the connection but never greets: the login must give
+// up within the connect time-out.
+TEST_F(FtpSessionTest, SilentServerEndsWithinConnectTimeout) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(::listen(fd, 4), 0);  // the kernel completes the handshake; nobody answers
+  ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+  FtpSession session({2, 30});
+  ASSERT_TRUE(session.Open());
+  const auto start = Clock::now();
+  EXPECT_FALSE(session.Connect({"127.0.0.1", ntohs(addr.sin_port)}, "vantor", "kelvarin"));
+  EXPECT_LT(SecondsSince(start), 4.0);
+  ::close(fd);
+}
+
 TEST_F(FtpSessionTest, ProxyVariablesAreIgnored) {
   testftp::Server server(Root());
   ASSERT_TRUE(server.ok());
