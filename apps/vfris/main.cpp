@@ -3,21 +3,13 @@
 // from "ugy26/1234", a five-character name from the default folder).
 // VFRIS_SERVER ("host" or "host:port") points it at another server.
 #include "settings/settings_files.h"
-#include "ui/console_setup.h"
 #include "updater/startup.h"
 #include "updater/suite_year.h"
 #include "updater/update_run.h"
 
 int main(int argc, char** argv) {
   updater::StartProgram(argc, argv);
-  // Modules that are not yet in the common start-up list.
-  ui::TerminalMode = ui::TerminalModeFromEnvironment();
-  ui::ConsoleSetup();
-  ui::StartToolkitModule();
-  updater::StartSuiteYear();
-
+  updater::StartSuiteYear();  // until the start-up list has the suite-year defaults
   updater::UpdateRun(settings::ProgramFile());
-
-  ui::ConsoleShutdown();
   updater::EndProgram(0);
 }
