@@ -9,7 +9,6 @@
 
 int main(int argc, char** argv) {
   updater::StartProgram(argc, argv);
-  updater::StartSuiteYear();  // until the start-up list has the suite-year defaults
   updater::UpdateRun(settings::ProgramFile());
   updater::EndProgram(0);
 }

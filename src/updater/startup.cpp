@@ -29,6 +29,8 @@
 #include "settings/registry_settings.h"
 #include "settings/settings_files.h"
 #include "ui/console_setup.h"
+#include "engine/status.h"
+#include "updater/suite_year.h"
 
 namespace updater {
 
@@ -85,6 +87,8 @@ const platform::ModuleEntry kStartupOrder[] = {
     {"registry module", settings::StartRegistrySettings, nullptr},
     {"settings file names", StartSettingsFileNames, nullptr},
     {"user interface", StartUserInterface, StopUserInterface},
+    {"database engine", engine::StartEngine, engine::StopEngine},
+    {"suite-year defaults", updater::StartSuiteYear, nullptr},
 };
 
 }  // namespace
