@@ -441,6 +441,7 @@ class SearchLocking {
  public:
   SearchLocking() : enabled_(LockingEnabled), depth_(LockSuspendDepth) { SuspendLocking(); }
   ~SearchLocking() {
+    DamageThrows = false;
     ResumeLocking();
     LockingEnabled = enabled_;
     LockSuspendDepth = depth_;
@@ -451,11 +452,41 @@ class SearchLocking {
   int16_t depth_;
 };
 
-void SearchUnnormalised(IndexFile& ix, int32_t& ref, std::string& key) {
+// Runs a search with locking suspended. A page that cannot be used may be
+// one that another station is changing or has just freed: the search starts
+// again from the same path, key and reference, and only the last try
+// reports the damage.
+template <class Work>
+void Searching(IndexFile& ix, int32_t& ref, std::string& key, Work work) {
   SearchLocking guard;
-  FindCore(ix, ref, key);
-  if (!OpOk) NextCore(ix, ref, key);
-  ReleasePages(ix);
+  const int16_t depth = ix.PathDepth;
+  const auto path = ix.SearchPath;
+  const int32_t ref0 = ref;
+  const std::string key0 = key;
+  for (int attempt = 0;; ++attempt) {
+    DamageThrows = attempt < SearchRetries;
+    try {
+      work();
+      DamageThrows = false;
+      return;
+    } catch (const PageDamage&) {
+      DamageThrows = false;
+      ReleasePages(ix);
+      ix.PathDepth = depth;
+      ix.SearchPath = path;
+      ref = ref0;
+      key = key0;
+      PausePoll(attempt);
+    }
+  }
+}
+
+void SearchUnnormalised(IndexFile& ix, int32_t& ref, std::string& key) {
+  Searching(ix, ref, key, [&] {
+    FindCore(ix, ref, key);
+    if (!OpOk) NextCore(ix, ref, key);
+    ReleasePages(ix);
+  });
 }
 
 bool RefuseKeyLength(int keyLength) {
@@ -486,6 +517,8 @@ void ReadLive(DataFile& data, int32_t ref, void* record) {
 }
 
 }  // namespace
+
+int SearchRetries = 40;
 
 // --- Keys -------------------------------------------------------------------------
 
@@ -642,14 +675,15 @@ void DeleteKey(IndexFile& ix, int32_t& reference, std::string& key) {
 
 void FindKey(IndexFile& ix, int32_t& reference, std::string& key) {
   key = NormaliseKey(key);
-  SearchLocking guard;
-  FindCore(ix, reference, key);
-  if (!OpOk && ix.AllowDuplicates) {
-    const std::string wanted = key;
-    NextCore(ix, reference, key);
-    OpOk = OpOk && key == wanted;
-  }
-  ReleasePages(ix);
+  Searching(ix, reference, key, [&] {
+    FindCore(ix, reference, key);
+    if (!OpOk && ix.AllowDuplicates) {
+      const std::string wanted = key;
+      NextCore(ix, reference, key);
+      OpOk = OpOk && key == wanted;
+    }
+    ReleasePages(ix);
+  });
 }
 
 void SearchKey(IndexFile& ix, int32_t& reference, std::string& key) {
@@ -658,13 +692,11 @@ void SearchKey(IndexFile& ix, int32_t& reference, std::string& key) {
 }
 
 void NextKey(IndexFile& ix, int32_t& reference, std::string& key) {
-  SearchLocking guard;
-  NextCore(ix, reference, key);
+  Searching(ix, reference, key, [&] { NextCore(ix, reference, key); });
 }
 
 void PrevKey(IndexFile& ix, int32_t& reference, std::string& key) {
-  SearchLocking guard;
-  PrevCore(ix, reference, key);
+  Searching(ix, reference, key, [&] { PrevCore(ix, reference, key); });
 }
 
 void ClearKey(IndexFile& ix) { ix.PathDepth = 0; }

@@ -23,6 +23,9 @@
 // take no lock at all (locking is suspended while they run) and may see a
 // tree in the middle of another station's change.
 //
+// A search that meets an impossible page while another station changes the
+// tree starts again (SearchRetries); only damage that stays is reported.
+//
 // Results are reported in OpOk. A damaged index (a page number outside the
 // file, a page reached twice on one descent, more than 32 items, a key
 // longer than KeyLength, a tree deeper than five levels) ends in the
@@ -93,6 +96,11 @@ void FindLiveRecord(IndexFile& index, std::string& key, DataFile& data, int32_t&
                     void* record);
 void SearchLiveRecord(IndexFile& index, std::string& key, DataFile& data, int32_t& reference,
                       void* record);
+
+// How often a search that meets a page it cannot use starts again before
+// the file counts as damaged: another station may be changing the tree
+// under it (searches take no locks). Each new try pauses a little longer.
+extern int SearchRetries;
 
 // The order of two entries: negative, 0 or positive. The references count
 // only when duplicates are allowed.

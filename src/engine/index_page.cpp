@@ -150,7 +150,10 @@ void ForgetCachedPages() {
   lru = {0, 1, 2};
 }
 
+bool DamageThrows = false;
+
 void IndexDamaged(const IndexFile& index, int32_t pg) {
+  if (DamageThrows) throw PageDamage{pg};
   IoStatus = 201;
   CheckIoStatus(index, pg);
   StopEngineProgram(201);  // not reached: CheckIoStatus stops

@@ -118,6 +118,12 @@ void ReturnPage(IndexFile& index, const uint8_t* p);
 void ReleasePages(IndexFile& index);
 
 // The fatal report for a damaged index file at this page (code 201).
+// While DamageThrows is set (a search that will retry), it throws
+// PageDamage instead; the index layer catches it and never lets it out.
 [[noreturn]] void IndexDamaged(const IndexFile& index, int32_t page);
+struct PageDamage {
+  int32_t Page;
+};
+extern bool DamageThrows;
 
 }  // namespace engine
