@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cerrno>
 
+#include "platform/syscall_count.h"
+
 namespace platform {
 namespace byte_lock {
 namespace {
@@ -37,6 +39,7 @@ struct flock MakeLock(short type, int64_t start, int64_t len) {
 // cmd is one of F_OFD_SETLK, F_OFD_SETLKW, F_OFD_GETLK. EINTR is retried.
 int LockCall(int fd, int cmd, struct flock& fl) {
   for (;;) {
+    syscall_count::Lock();
     int rc;
     if (!noOfd.load(std::memory_order_relaxed)) {
       rc = fcntl(fd, cmd, &fl);

@@ -10,6 +10,7 @@
 #include "platform/byte_lock.h"
 #include "platform/dos_path.h"
 #include "platform/dos_time.h"
+#include "platform/syscall_count.h"
 
 namespace platform {
 namespace {
@@ -18,6 +19,7 @@ IoCode LastError() { return IoCodeFromErrno(errno); }
 
 // The file position, for testing the byte locks before a read or write at it.
 int64_t CurrentOffset(int fd) {
+  syscall_count::Seek();
   const off_t r = lseek(fd, 0, SEEK_CUR);
   return r < 0 ? 0 : static_cast<int64_t>(r);
 }
@@ -27,6 +29,7 @@ IoCode ReadLoop(int fd, bool positional, int64_t offset, void* buf, size_t n, si
   got = 0;
   auto* p = static_cast<char*>(buf);
   while (got < n) {
+    syscall_count::Read();
     ssize_t r = positional ? pread(fd, p + got, n - got, static_cast<off_t>(offset + got))
                            : read(fd, p + got, n - got);
     if (r < 0) {
@@ -43,6 +46,7 @@ IoCode WriteLoop(int fd, bool positional, int64_t offset, const void* buf, size_
   put = 0;
   const auto* p = static_cast<const char*>(buf);
   while (put < n) {
+    syscall_count::Write();
     ssize_t r = positional ? pwrite(fd, p + put, n - put, static_cast<off_t>(offset + put))
                            : write(fd, p + put, n - put);
     if (r < 0) {
@@ -138,6 +142,7 @@ IoCode DosFile::WriteAt(int64_t offset, const void* buf, size_t n, size_t* done)
 IoCode DosFile::Seek(int64_t offset) {
   if (IoCode rc = CheckOpen(false, false)) return rc;
   if (offset < 0) return io::kNegativeSeek;
+  syscall_count::Seek();
   if (lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return LastError();
   return io::kOk;
 }
