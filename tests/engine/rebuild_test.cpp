@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <map>
+#include <random>
+#include <set>
 #include <utility>
 
 #include "engine/engine_fixture.h"
+#include "engine/index_check.h"
 #include "engine/index_file.h"
 #include "lists/external_sort.h"
 #include "text/literal.h"
@@ -230,6 +233,78 @@ TEST_F(RebuildTest, PagedSortGivesTheSameIndex) {
   EXPECT_TRUE(LastRebuild().Built);
   EXPECT_EQ(Entries("VEVO1.idx", 20, true), inMemory);
   EXPECT_EQ(inMemory.size(), 300u);
+}
+
+// Files loaded with their index and then damaged: the rebuilt index passes
+// the full check against the data file and holds exactly the live records.
+TEST_F(RebuildTest, DamagedFilesGetACheckedIndexOfTheLiveRecords) {
+  enum Damage { kIndexDeleted, kIndexTruncated, kFreeChainBroken };
+  std::mt19937 rng(21);
+  for (Damage damage : {kIndexDeleted, kIndexTruncated, kFreeChainBroken}) {
+    for (int dups : {0, 1}) {
+      SCOPED_TRACE(std::to_string(damage) + " dups " + std::to_string(dups));
+      // 1500 records (a three-level tree), keys from a small set when
+      // duplicates are allowed, every tenth record deleted.
+      DataFile f;
+      MakeDataFile(f, "VEVO.dat", kRh);
+      IndexFile idx;
+      MakeIndex(idx, "VEVO1.idx", 20, dups == 1);
+      std::multiset<std::pair<std::string, int32_t>> live;
+      for (int i = 1; i <= 1500; ++i) {
+        const int k = dups ? static_cast<int>(rng() % 97) : i;
+        Bytes r = Rec("k" + std::to_string(k * 7), "X");
+        int32_t n = 0;
+        AddRecord(f, n, r.data());
+        std::string key(reinterpret_cast<const char*>(r.data()) + 4, 20);
+        AddKey(idx, n, key);
+        ASSERT_TRUE(OpOk);
+        live.emplace(NormaliseKey(key), n);
+      }
+      for (int n = 10; n <= 1500; n += 10) {
+        DeleteRecord(f, n);
+        for (auto it = live.begin(); it != live.end(); ++it)
+          if (it->second == n) {
+            live.erase(it);
+            break;
+          }
+      }
+      CloseIndex(idx);
+      CloseDataFile(f);
+      switch (damage) {
+        case kIndexDeleted: std::filesystem::remove(Host("VEVO1.idx")); break;
+        case kIndexTruncated:
+          std::filesystem::resize_file(Host("VEVO1.idx"),
+                                       std::filesystem::file_size(Host("VEVO1.idx")) / 2);
+          break;
+        case kFreeChainBroken: {
+          Bytes all = ReadHost("VEVO.dat");
+          Put32(all, 0, 5);                 // the head is a live record
+          Put32(all, 4, 1);
+          Put32(all, 1490 * kRh, 10);       // a loop in the chain
+          WriteHost("VEVO.dat", all);
+          break;
+        }
+      }
+      RebuildIndex(false, "VEVO VEVO1 120 " + std::to_string(dups) + " 5 20");
+      ASSERT_TRUE(LastRebuild().Built);
+      EXPECT_EQ(LastRebuild().Refused, 0);
+      DataFile data;
+      OpenDataFile(data, "VEVO.dat", kRh);
+      RefreshHeader(data);
+      IndexFile index;
+      OpenIndex(index, "VEVO1.idx", 20, dups == 1);
+      ASSERT_TRUE(OpOk);
+      const IndexCheckResult check = CheckIndex(index, &data);
+      for (const std::string& fault : check.Faults) ADD_FAILURE() << fault;
+      std::multiset<std::pair<std::string, int32_t>> got;
+      for (const IndexEntry& e : check.Entries) got.emplace(e.Key, e.Reference);
+      EXPECT_TRUE(got == live) << got.size() << " entries for " << live.size() << " records";
+      EXPECT_EQ(data.FirstFree, 1500);
+      EXPECT_EQ(data.FreeCount, 150);
+      CloseIndex(index);
+      CloseDataFile(data);
+    }
+  }
 }
 
 }  // namespace
