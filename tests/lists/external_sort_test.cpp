@@ -2,6 +2,8 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -215,6 +217,57 @@ TEST_F(ExternalSortTest, AWorkFileInUseIsNeverShared) {
             }),
             0);
   EXPECT_EQ(used, "SOWKK2.$$$");
+}
+
+// Two programs of one station sorting at once in one folder: each has its
+// own work file, and both results are right.
+TEST_F(ExternalSortTest, TwoSortsAtOnceInOneFolder) {
+  SetSortBudget(4096);
+  int ready[2], go[2][2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(go[0]), 0);
+  ASSERT_EQ(pipe(go[1]), 0);
+  pid_t pids[2];
+  for (int c = 0; c < 2; ++c) {
+    pids[c] = fork();
+    if (pids[c] == 0) {
+      std::mt19937 rng(100 + c);
+      const auto in = Random(rng, 3000, 7, 50);
+      std::vector<Record> out;
+      const int rc = Run(in, KeyOrder{7}, out, [&](size_t fed) {
+        if (fed != 3 * 91 + 1) return;
+        // Both work files exist before either sort goes on.
+        const std::string name = SortWorkFileName() + "\n";
+        if (write(ready[1], name.data(), name.size()) < 0) _exit(3);
+        char b;
+        if (read(go[c][0], &b, 1) != 1) _exit(4);
+      });
+      if (rc != 0) _exit(1);
+      std::vector<Record> ref = in;
+      std::stable_sort(ref.begin(), ref.end(), KeyOrder{7});
+      for (size_t i = 0; i < out.size(); ++i)
+        if (KeyOrder{7}(out[i], ref[i]) || KeyOrder{7}(ref[i], out[i])) _exit(2);
+      std::sort(out.begin(), out.end());
+      std::sort(ref.begin(), ref.end());
+      _exit(out == ref ? 0 : 2);
+    }
+  }
+  std::string names;
+  while (std::count(names.begin(), names.end(), '\n') < 2) {
+    char buf[64];
+    const ssize_t n = read(ready[0], buf, sizeof buf);
+    ASSERT_GT(n, 0);
+    names.append(buf, static_cast<size_t>(n));
+  }
+  EXPECT_TRUE(names == "SOWK.$$$\nSOWK-1.$$$\n" || names == "SOWK-1.$$$\nSOWK.$$$\n") << names;
+  for (int c = 0; c < 2; ++c) ASSERT_EQ(write(go[c][1], "g", 1), 1);
+  for (int c = 0; c < 2; ++c) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pids[c], &status, 0), pids[c]);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "sort " << c << " " << status;
+  }
+  for (int fd : {ready[0], ready[1], go[0][0], go[0][1], go[1][0], go[1][1]}) close(fd);
+  EXPECT_TRUE(fs::is_empty(root_));
 }
 
 TEST_F(ExternalSortTest, WorkFileThatCannotBeCreated) {
