@@ -102,11 +102,22 @@ struct Files {
   }
 };
 
+// The operation a station is in, named in the faults file when the engine
+// stops the station.
+const char* currentOp = "open";
+FILE* faultsFile = nullptr;
+
 // One station's run. Returns the number of faults it met (0 = clean).
 int RunStation(int station, int ops, const std::string& logPath, const char* failPath) {
   FILE* log = std::fopen(logPath.c_str(), "w");
   FILE* fail = std::fopen(failPath, "a");
   if (!log || !fail) return 99;
+  faultsFile = fail;
+  EngineStopHook = [](int code) {
+    std::fprintf(faultsFile, "engine stop %d in %s\n", code, currentOp);
+    std::fflush(faultsFile);
+    _exit(code == 0 ? 97 : code);
+  };
   setvbuf(log, nullptr, _IOLBF, 0);
   int faults = 0;
   auto Fault = [&](const char* what, int32_t id) {
@@ -131,6 +142,7 @@ int RunStation(int station, int ops, const std::string& logPath, const char* fai
       Content c{station * 1000000 + next++, 0, static_cast<int>(rng() % kGroups), station};
       const Bytes rec = MakeRecord(c);
       int32_t slot = 0;
+      currentOp = "add";
       AddRecord(f.data, slot, rec.data());
       std::string k = UniqueKey(c.id, 0);
       AddKey(f.unique, slot, k);
@@ -144,6 +156,7 @@ int RunStation(int station, int ops, const std::string& logPath, const char* fai
       const int g = static_cast<int>(rng() % kGroups);
       std::string k = GroupKey(g);
       int32_t slot = 0;
+      currentOp = "correct: FindKey";
       FindKey(f.groups, slot, k);
       if (!OpOk) continue;
       ReadRecordForUpdate(f.data, slot, buf);
@@ -153,6 +166,7 @@ int RunStation(int station, int ops, const std::string& logPath, const char* fai
       // keys are complete (the owner adds the group key last).
       k = GroupKey(g);
       int32_t ref = slot;
+      currentOp = "correct: FindKeyForRecord";
       FindKeyForRecord(f.groups, ref, k);
       if (!OpOk || !ParseRecord(buf, c) || c.group != g) {
         if (OpOk && !ParseRecord(buf, c)) Fault("locked record torn", c.id);
@@ -164,6 +178,7 @@ int RunStation(int station, int ops, const std::string& logPath, const char* fai
       n.group = static_cast<int>(rng() % kGroups);
       n.writer = station;
       std::string oldKey = UniqueKey(c.id, c.version), newKey = UniqueKey(n.id, n.version);
+      currentOp = "correct: key change";
       int32_t r = slot;
       DeleteKey(f.unique, r, oldKey);
       if (!OpOk || r != slot) Fault("old unique key missing", c.id);
@@ -185,6 +200,7 @@ int RunStation(int station, int ops, const std::string& logPath, const char* fai
       std::advance(it, static_cast<long>(rng() % mine.size()));
       const int32_t id = it->first, slot = it->second;
       mine.erase(it);
+      currentOp = "delete";
       ReadRecordForUpdate(f.data, slot, buf);
       Content c;
       if (!RecordLive || !ParseRecord(buf, c) || c.id != id) {
@@ -205,6 +221,7 @@ int RunStation(int station, int ops, const std::string& logPath, const char* fai
     } else {  // search: an entry found leads to a whole record
       std::string k = GroupKey(static_cast<int>(rng() % kGroups));
       int32_t slot = 0;
+      currentOp = "search: SearchKey";
       SearchKey(f.groups, slot, k);
       if (!OpOk) continue;
       // A record that another station holds locked is read without its
@@ -219,6 +236,7 @@ int RunStation(int station, int ops, const std::string& logPath, const char* fai
         got.back() = MakeRecord(c).back();
         if (!parsed && (got[4] == 0 || MakeRecord(c) != got)) Fault("record read torn", c.id);
       }
+      currentOp = "search: NextKey";
       NextKey(f.groups, slot, k);
     }
   }
