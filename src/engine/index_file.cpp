@@ -333,7 +333,10 @@ void SyncRoot(IndexFile& ix) {
   if (ix.Root != ix.RootPage) ix.Root = ix.RootPage;
 }
 
-void FindCore(IndexFile& ix, int32_t& ref, std::string& key) {
+// With atRef, duplicates are searched at that reference (the path is left on
+// the entry itself, or before where it would stand). True when the entry
+// was found.
+bool FindCore(IndexFile& ix, int32_t& ref, std::string& key, int32_t atRef = 0) {
   CutKey(key, ix.KeyLength);
   OpOk = false;
   ix.PathDepth = 0;
@@ -343,7 +346,7 @@ void FindCore(IndexFile& ix, int32_t& ref, std::string& key) {
   while (P != 0 && !found) {
     PushStep(ix, P, 0);
     const uint8_t* p = GetPage(ix, P);
-    const PageSearch s = SearchPage(ix, p, key, 0);
+    const PageSearch s = SearchPage(ix, p, key, atRef);
     int R = s.R;
     if (s.found) {
       ref = Reference(Item(p, s.K));
@@ -358,6 +361,7 @@ void FindCore(IndexFile& ix, int32_t& ref, std::string& key) {
     while (ix.PathDepth > 1 && LastStep(ix).Item == 0) --ix.PathDepth;
     if (LastStep(ix).Item == 0) ix.PathDepth = 0;
   }
+  return found;
 }
 
 // The item the path's last step stands on, clamped to its page's count (a
@@ -452,24 +456,66 @@ class SearchLocking {
   int16_t depth_;
 };
 
+// A walk's step whose stored path met a page it cannot use: the path is
+// found again from the entry it stood on, then the step is taken from
+// there. A step back from an entry that is gone lands on the entry before
+// its place.
+void StepFromPosition(IndexFile& ix, int32_t& ref, std::string& key, int direction) {
+  std::string at = ix.PositionKey;
+  int32_t atRef = ix.PositionRef;
+  const bool exact = FindCore(ix, atRef, at, ix.PositionRef);
+  if (direction > 0) {
+    NextCore(ix, ref, key);
+  } else if (exact) {
+    PrevCore(ix, ref, key);
+  } else {
+    if (ix.PathDepth != 0) {
+      const uint8_t* p = GetPage(ix, LastStep(ix).Page);
+      const int item = ClampedItem(ix, p);
+      if (item > 0) {
+        key.assign(Key(Item(p, item)));
+        ref = Reference(Item(p, item));
+      } else {
+        ix.PathDepth = 0;
+      }
+    }
+    OpOk = ix.PathDepth != 0;
+    ReleasePages(ix);
+  }
+}
+
 // Runs a search with locking suspended. A page that cannot be used may be
 // one that another station is changing or has just freed: the search starts
 // again from the same path, key and reference, and only the last try
-// reports the damage.
+// reports the damage. A walk's step (direction +1 or -1) whose kept path
+// failed once finds its place again from the entry it stood on (kept in the
+// descriptor): another station may have freed or reused the path's pages
+// between two steps of the walk, and that path never becomes usable again.
 template <class Work>
-void Searching(IndexFile& ix, int32_t& ref, std::string& key, Work work) {
+void Searching(IndexFile& ix, int32_t& ref, std::string& key, Work work, int direction = 0) {
   SearchLocking guard;
   const int16_t depth = ix.PathDepth;
   const auto path = ix.SearchPath;
   const int32_t ref0 = ref;
   const std::string key0 = key;
+  bool reposition = false;
   for (int attempt = 0;; ++attempt) {
     DamageThrows = attempt < SearchRetries;
     try {
-      work();
+      if (reposition) {
+        StepFromPosition(ix, ref, key, direction);
+      } else {
+        work();
+      }
+      ix.HasPosition = OpOk && ix.PathDepth != 0;
+      if (ix.HasPosition) {
+        ix.PositionKey = key;
+        ix.PositionRef = ref;
+      }
       DamageThrows = false;
       return;
     } catch (const PageDamage&) {
+      if (direction != 0 && depth > 0 && ix.HasPosition) reposition = true;
       DamageThrows = false;
       ReleasePages(ix);
       ix.PathDepth = depth;
@@ -692,14 +738,17 @@ void SearchKey(IndexFile& ix, int32_t& reference, std::string& key) {
 }
 
 void NextKey(IndexFile& ix, int32_t& reference, std::string& key) {
-  Searching(ix, reference, key, [&] { NextCore(ix, reference, key); });
+  Searching(ix, reference, key, [&] { NextCore(ix, reference, key); }, 1);
 }
 
 void PrevKey(IndexFile& ix, int32_t& reference, std::string& key) {
-  Searching(ix, reference, key, [&] { PrevCore(ix, reference, key); });
+  Searching(ix, reference, key, [&] { PrevCore(ix, reference, key); }, -1);
 }
 
-void ClearKey(IndexFile& ix) { ix.PathDepth = 0; }
+void ClearKey(IndexFile& ix) {
+  ix.PathDepth = 0;
+  ix.HasPosition = false;
+}
 
 void FindLastKey(IndexFile& ix, int32_t& reference, std::string& key) {
   key = NormaliseKey(key);

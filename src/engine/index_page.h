@@ -52,6 +52,12 @@ struct IndexFile : DataFile {
   int32_t Root = 0;
   int16_t PathDepth = 0;  // 0: no current position
   std::array<PathStep, kMaxPathDepth> SearchPath{};
+  // The entry the path stands on after the last successful search: a walk
+  // whose path another station's change has made unusable (a page freed
+  // under it) finds its place again from here.
+  bool HasPosition = false;
+  std::string PositionKey;
+  int32_t PositionRef = 0;
 };
 
 // The record length of an index with this key length.

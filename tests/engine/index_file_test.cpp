@@ -418,6 +418,45 @@ TEST_F(IndexFileTest, KeysAreUpperCasedAndCut) {
   CloseIndex(ix);
 }
 
+// A walk of one descriptor while another (as another station would) merges
+// the leaf the walk stands on into its neighbour: the freed page can never
+// be read as a page again, and the walk goes on from the entry it stood on.
+TEST_F(IndexFileTest, WalkGoesOnAfterItsPageWasFreedUnderIt) {
+  struct Case {
+    const char* name;
+    std::vector<int> deleted;  // by the other descriptor
+    bool forward;
+    int want;
+  };
+  for (const Case& c : {Case{"next", {1}, true, 21}, Case{"back", {1}, false, 19},
+                        Case{"next after own entry went", {1, 20}, true, 21},
+                        Case{"back after own entry went", {1, 20}, false, 19}}) {
+    SCOPED_TRACE(c.name);
+    IndexFile writer;
+    MakeIndex(writer, "SETA.IDX", 4, false);
+    AddRange(writer, 1, 100);  // leaves 1..16, 18..33, 35..50, ...
+    IndexFile walker;
+    OpenIndex(walker, "SETA.IDX", 4, false);
+    int32_t ref = 0;
+    std::string k = NumKey(20, 3);
+    SearchKey(walker, ref, k);
+    ASSERT_EQ(walker.SearchPath[walker.PathDepth - 1].Page, 2);
+    for (int n : c.deleted) Delete(writer, n);
+    ASSERT_TRUE(TreeSound(writer));
+    ASSERT_GT(Slot("SETA.IDX", IndexRecLen(4), 2)[0], 32);  // page 2 is free now
+    if (c.forward) {
+      NextKey(walker, ref, k);
+    } else {
+      PrevKey(walker, ref, k);
+    }
+    EXPECT_TRUE(OpOk);
+    EXPECT_EQ(k, NumKey(c.want, 3));
+    EXPECT_EQ(ref, c.want + 1000);
+    CloseIndex(walker);
+    CloseIndex(writer);
+  }
+}
+
 // --- Files ------------------------------------------------------------------------
 
 TEST_F(IndexFileTest, ReopenedIndexKeepsItsTree) {
