@@ -522,7 +522,18 @@ void Searching(IndexFile& ix, int32_t& ref, std::string& key, Work work, int dir
       ix.SearchPath = path;
       ref = ref0;
       key = key0;
-      PausePoll(attempt);
+      // While another station holds the header lock it is changing the
+      // tree: its change is waited for and the try does not count.
+      bool changing = false;
+      for (int poll = 0; RecordLockedByOther(ix, 0); ++poll) {
+        changing = true;
+        PausePoll(poll);
+      }
+      if (changing) {
+        attempt = 0;
+      } else {
+        PausePoll(attempt);
+      }
     }
   }
 }
