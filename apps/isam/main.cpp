@@ -5,6 +5,12 @@
 //       FirstFree, FreeCount, RootPage, SlotCount, TransactionFlag,
 //       SharedUsers (as stored) and LiveRecords (slots whose byte 4 is not 0).
 //       The file is opened read-only and shared; nothing is changed.
+//   isam keys INDEX KEYLEN [--dup]
+//   isam check INDEX KEYLEN [--dup] [--data FILE RECLEN]
+//   isam load DATA RECLEN INDEX KEYLEN [--dup] POS LEN
+//       Index files: see index_commands.cpp.
+//   isam rebuild "Datafile Indexfile Rh D Kp Kh [Kp Kh]..."
+//       Rebuilds an index from its data file (rebuild_command.cpp).
 //   isam reset-stuck MASK [EXCLUDED_PART [EXCLUDED_NAMES]]
 //       Clears the transaction flag and the shared-user count left in the
 //       headers of the matching files by stations that stopped, listing each
@@ -35,6 +41,9 @@
 #include "platform/terminal.h"
 #include "settings/registry_settings.h"
 #include "ui/events.h"
+
+int IndexCommand(int argc, char** argv);            // -1: a usage error
+int RebuildCommand(std::string_view commandUtf8);
 
 namespace {
 
@@ -158,6 +167,10 @@ int ResetStuck(std::string_view maskArg, std::string_view part, std::string_view
 void Usage() {
   Fail(
       "usage: isam info FILE RECLEN\n"
+      "       isam keys INDEX KEYLEN [--dup]\n"
+      "       isam check INDEX KEYLEN [--dup] [--data FILE RECLEN]\n"
+      "       isam load DATA RECLEN INDEX KEYLEN [--dup] POS LEN\n"
+      "       isam rebuild \"Datafile Indexfile Rh D Kp Kh [Kp Kh]...\"\n"
       "       isam reset-stuck MASK [EXCLUDED_PART [EXCLUDED_NAMES]]");
 }
 
@@ -177,6 +190,11 @@ int main(int argc, char** argv) {
   int rc = 1;
   if (command == "info" && argc == 4) {
     rc = Info(argv[2], argv[3]);
+  } else if (command == "keys" || command == "check" || command == "load") {
+    rc = IndexCommand(argc, argv);
+    if (rc == -1) Usage();
+  } else if (command == "rebuild" && argc == 3) {
+    rc = RebuildCommand(argv[2]);
   } else if (command == "reset-stuck" && argc >= 3 && argc <= 5) {
     rc = ResetStuck(argv[2], argc > 3 ? argv[3] : "", argc > 4 ? argv[4] : "");
   } else {
