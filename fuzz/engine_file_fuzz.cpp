@@ -17,6 +17,7 @@
 
 #include "engine/data_file.h"
 #include "engine/errors.h"
+#include "engine_harness.h"
 #include "engine/locking.h"
 #include "engine/open_files.h"
 #include "engine/status.h"
@@ -27,27 +28,11 @@
 
 namespace {
 
-struct Stopped {
-  int code;
-};
-
-platform::HeadlessTerminal* term = nullptr;
-std::string folder;
+using fuzzharness::folder;
+using fuzzharness::Stopped;
 
 void Setup() {
-  char tmpl[] = "/tmp/vantor-engine-fuzz-XXXXXX";
-  if (!mkdtemp(tmpl)) abort();
-  folder = tmpl;
-  if (chdir(folder.c_str()) != 0) abort();
-  platform::ResetDosNamespace();
-  auto t = std::make_unique<platform::HeadlessTerminal>();
-  term = t.get();
-  platform::SetTerminal(std::move(t));
-  term->Start();
-  platform::ScreenStart();
-  // Every message box is answered at once.
-  ui::BeforeWaitHook = [] { term->ScriptBytes("\r"); };
-  engine::EngineStopHook = [](int code) { throw Stopped{code}; };
+  fuzzharness::StartEngineHarness("vantor-engine-fuzz");
   engine::StartEngine();
 }
 

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "engine/errors.h"
+#include "engine_harness.h"
 #include "engine/index_check.h"
 #include "engine/index_file.h"
 #include "engine/locking.h"
@@ -27,27 +28,11 @@
 
 namespace {
 
-struct Stopped {
-  int code;
-};
-
-platform::HeadlessTerminal* term = nullptr;
-std::string folder;
+using fuzzharness::folder;
+using fuzzharness::Stopped;
 
 void Setup() {
-  char tmpl[] = "/tmp/vantor-index-fuzz-XXXXXX";
-  if (!mkdtemp(tmpl)) abort();
-  folder = tmpl;
-  if (chdir(folder.c_str()) != 0) abort();
-  platform::ResetDosNamespace();
-  auto t = std::make_unique<platform::HeadlessTerminal>();
-  term = t.get();
-  platform::SetTerminal(std::move(t));
-  term->Start();
-  platform::ScreenStart();
-  // Every message box is answered at once.
-  ui::BeforeWaitHook = [] { term->ScriptBytes("\r"); };
-  engine::EngineStopHook = [](int code) { throw Stopped{code}; };
+  fuzzharness::StartEngineHarness("vantor-index-fuzz");
   // No other station changes the file: a retried search meets the same
   // damage, so one retry shows the path without slowing every input.
   engine::SearchRetries = 1;

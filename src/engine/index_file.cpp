@@ -404,6 +404,24 @@ void NextCore(IndexFile& ix, int32_t& ref, std::string& key) {
   ReleasePages(ix);
 }
 
+// Ends a step back: the entry the path ends on goes into key and ref (the
+// path is emptied when it ends before the first entry of its page), OpOk
+// tells whether there was one, and the pages are let go.
+void TakeEntryAtPath(IndexFile& ix, int32_t& ref, std::string& key) {
+  if (ix.PathDepth != 0) {
+    const uint8_t* p = GetPage(ix, LastStep(ix).Page);
+    const int item = ClampedItem(ix, p);
+    if (item > 0) {
+      key.assign(Key(Item(p, item)));
+      ref = Reference(Item(p, item));
+    } else {
+      ix.PathDepth = 0;
+    }
+  }
+  OpOk = ix.PathDepth != 0;
+  ReleasePages(ix);
+}
+
 void PrevCore(IndexFile& ix, int32_t& ref, std::string& key) {
   int32_t P;
   if (ix.PathDepth == 0) {
@@ -427,17 +445,8 @@ void PrevCore(IndexFile& ix, int32_t& ref, std::string& key) {
   }
   if (ix.PathDepth != 0) {
     while (ix.PathDepth > 1 && LastStep(ix).Item == 0) --ix.PathDepth;
-    const uint8_t* p = GetPage(ix, LastStep(ix).Page);
-    const int item = ClampedItem(ix, p);
-    if (item > 0) {
-      key.assign(Key(Item(p, item)));
-      ref = Reference(Item(p, item));
-    } else {
-      ix.PathDepth = 0;
-    }
   }
-  OpOk = ix.PathDepth != 0;
-  ReleasePages(ix);
+  TakeEntryAtPath(ix, ref, key);
 }
 
 // A search runs with locking suspended and puts both switches back after.
@@ -469,18 +478,7 @@ void StepFromPosition(IndexFile& ix, int32_t& ref, std::string& key, int directi
   } else if (exact) {
     PrevCore(ix, ref, key);
   } else {
-    if (ix.PathDepth != 0) {
-      const uint8_t* p = GetPage(ix, LastStep(ix).Page);
-      const int item = ClampedItem(ix, p);
-      if (item > 0) {
-        key.assign(Key(Item(p, item)));
-        ref = Reference(Item(p, item));
-      } else {
-        ix.PathDepth = 0;
-      }
-    }
-    OpOk = ix.PathDepth != 0;
-    ReleasePages(ix);
+    TakeEntryAtPath(ix, ref, key);
   }
 }
 

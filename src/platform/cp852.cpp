@@ -63,14 +63,14 @@ int DecodeUtf8(std::string_view s, size_t pos, char32_t& c) {
   return len;
 }
 
-std::string Cp852ToUtf8(std::string_view cp852) {
+std::string SingleByteToUtf8(std::string_view text, const char32_t (&table)[256]) {
   std::string out;
-  out.reserve(cp852.size() * 2);
-  for (char ch : cp852) AppendUtf8(out, kCp852ToUnicode[static_cast<uint8_t>(ch)]);
+  out.reserve(text.size() * 2);
+  for (char ch : text) AppendUtf8(out, table[static_cast<uint8_t>(ch)]);
   return out;
 }
 
-std::string Utf8ToCp852(std::string_view utf8) {
+std::string Utf8ToSingleByte(std::string_view utf8, int (*toByte)(char32_t)) {
   std::string out;
   size_t pos = 0;
   while (pos < utf8.size()) {
@@ -81,10 +81,15 @@ std::string Utf8ToCp852(std::string_view utf8) {
       continue;
     }
     pos += static_cast<size_t>(n);
-    int b = UnicodeToCp852(c);
-    if (b >= 0) out += static_cast<char>(b);
+    if (int b = toByte(c); b >= 0) out += static_cast<char>(b);
   }
   return out;
+}
+
+std::string Cp852ToUtf8(std::string_view cp852) { return SingleByteToUtf8(cp852, kCp852ToUnicode); }
+
+std::string Utf8ToCp852(std::string_view utf8) {
+  return Utf8ToSingleByte(utf8, [](char32_t c) { return UnicodeToCp852(c); });
 }
 
 }  // namespace platform

@@ -54,6 +54,14 @@ void AppendUtf8(std::string& out, char32_t c);
 // pos are not valid UTF-8 (the caller skips one byte). c receives the code point.
 int DecodeUtf8(std::string_view s, size_t pos, char32_t& c);
 
+// A single-byte code page's text to UTF-8, each byte through table.
+std::string SingleByteToUtf8(std::string_view text, const char32_t (&table)[256]);
+
+// UTF-8 text to a single-byte code page, each character through toByte (-1:
+// the code page has none, and the character is dropped); bytes that are not
+// valid UTF-8 are dropped.
+std::string Utf8ToSingleByte(std::string_view utf8, int (*toByte)(char32_t));
+
 // Code page 852 text to UTF-8 (each byte through kCp852ToUnicode).
 std::string Cp852ToUtf8(std::string_view cp852);
 
