@@ -115,6 +115,7 @@ void AdoptHeader(DataFile& f, const uint8_t* buf) {
   DecodeHeader(buf, disk);
   f.TransactionFlag = disk.TransactionFlag;
   f.SharedUsers = disk.SharedUsers;
+  if (f.RecLen >= kChangeCountEnd) f.ChangeCount = static_cast<uint32_t>(Get32(buf + kChangeCountAt));
   if (disk.FirstFree == f.FirstFree && disk.FreeCount == f.FreeCount &&
       disk.RootPage == f.RootPage && disk.SlotCount == f.SlotCount) {
     return;
@@ -221,6 +222,7 @@ void EncodeHeader(const DataFile& f, uint8_t* out) {
   const auto su = static_cast<uint16_t>(f.SharedUsers);
   out[17] = static_cast<uint8_t>(su);
   out[18] = static_cast<uint8_t>(su >> 8);
+  if (f.RecLen >= kChangeCountEnd) Put32(out + kChangeCountAt, static_cast<int32_t>(f.ChangeCount));
 }
 
 void DecodeHeader(const uint8_t* in, DataFile& f) {
@@ -230,6 +232,19 @@ void DecodeHeader(const uint8_t* in, DataFile& f) {
   f.SlotCount = Get32(in + 12);
   f.TransactionFlag = in[16];
   f.SharedUsers = static_cast<int16_t>(in[17] | in[18] << 8);
+  if (f.RecLen >= kChangeCountEnd) f.ChangeCount = static_cast<uint32_t>(Get32(in + kChangeCountAt));
+}
+
+bool ReadChangeCount(DataFile& f, uint32_t& count) {
+  if (f.RecLen < kChangeCountEnd) return false;
+  uint8_t* s = Scratch();
+  // The whole slot, so that the read also meets another station's lock of
+  // its last byte; the lock is tested before the bytes are read.
+  size_t got = 0;
+  const platform::IoCode rc = f.Handle.ReadAt(0, s, static_cast<size_t>(f.RecLen), &got);
+  if (rc != io::kOk || got != static_cast<size_t>(f.RecLen)) return false;
+  count = static_cast<uint32_t>(Get32(s + kChangeCountAt));
+  return true;
 }
 
 bool SharedHeader(const DataFile& f) {

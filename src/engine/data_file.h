@@ -10,6 +10,10 @@
 //   12  4 signed  SlotCount        slots including slot 0 (a new file: 1)
 //   16  1         TransactionFlag  1 while a station holds a transaction
 //   17  2 signed  SharedUsers      stations holding shared use
+// A slot 0 of at least 23 bytes also carries, in bytes 19..22, a change
+// count that every change of an index's tree raises by one (unsigned,
+// wrapping); readers of an index compare it to see whether the tree changed
+// while they read it. Data files keep it 0.
 // A slot is live when its byte 4 is not 0. A free slot holds the next free
 // slot's number in bytes 0..3 (-1 at the end) and 0 in byte 4; the chain is
 // a stack (a deletion pushes, an allocation pops).
@@ -47,6 +51,7 @@ struct DataFile {
   int32_t SlotCount = 0;
   uint8_t TransactionFlag = 0;
   int16_t SharedUsers = 0;
+  uint32_t ChangeCount = 0;  // bytes 19..22 when RecLen >= 23
 
   int32_t LiveSlots = 0;     // slot count as this program knows it
   int32_t Mode = 0;          // the OpenMode it was opened in
@@ -62,9 +67,17 @@ struct DataFile {
   std::vector<int32_t> HeldLocks;
 };
 
-// The header's 19 bytes to and from a buffer.
+// The header's 19 bytes to and from a buffer (of RecLen bytes), with the
+// change count where RecLen leaves room for it.
+inline constexpr int32_t kChangeCountAt = 19;
+inline constexpr int32_t kChangeCountEnd = 23;
 void EncodeHeader(const DataFile& f, uint8_t* out);
 void DecodeHeader(const uint8_t* in, DataFile& f);
+
+// Reads slot 0 of a shared file as another station may be changing it: the
+// change count stored now, and false when another station holds the lock of
+// slot 0 (a change under way) or the slot cannot be read whole.
+bool ReadChangeCount(DataFile& f, uint32_t& count);
 
 // Whether the file's header is reread and rewritten at each change (modes 0,
 // 1 and 4).

@@ -328,9 +328,12 @@ void PushStep(IndexFile& ix, int32_t pg, int16_t item) {
 
 PathStep& LastStep(IndexFile& ix) { return ix.SearchPath[ix.PathDepth - 1]; }
 
+// Every search that starts from the root reads the header here: the tree it
+// then reads is the one of this change count.
 void SyncRoot(IndexFile& ix) {
   RefreshHeader(ix);
   if (ix.Root != ix.RootPage) ix.Root = ix.RootPage;
+  ix.SearchBase = ix.ChangeCount;
 }
 
 // With atRef, duplicates are searched at that reference (the path is left on
@@ -482,13 +485,59 @@ void StepFromPosition(IndexFile& ix, int32_t& ref, std::string& key, int directi
   }
 }
 
-// Runs a search with locking suspended. A page that cannot be used may be
-// one that another station is changing or has just freed: the search starts
-// again from the same path, key and reference, and only the last try
-// reports the damage. A walk's step (direction +1 or -1) whose kept path
-// failed once finds its place again from the entry it stood on (kept in the
-// descriptor): another station may have freed or reused the path's pages
-// between two steps of the walk, and that path never becomes usable again.
+bool OthersMayChange(const IndexFile& ix) {
+  return ix.Mode == ModeShared || ix.Mode == ModeReadOnly;
+}
+
+// The change count of the tree now. False when the pages just read may mix
+// two states of the tree: another station holds the header lock (its change
+// is under way). The lock is tested before the count is read, so a change
+// that ended after the test shows in the count.
+bool TreeNow(IndexFile& ix, bool holdingHeader, uint32_t& now) {
+  if (holdingHeader || !OthersMayChange(ix) || HoldsLock(ix, 0)) {
+    now = ix.ChangeCount;
+    return true;
+  }
+  return ReadChangeCount(ix, now);
+}
+
+// Takes the header lock for a search that other stations' changes keep
+// from reading one state of the tree. False when the lock cannot be had
+// at all (then the search goes on without it).
+bool HoldHeaderForSearch(IndexFile& ix) {
+  if (HoldsLock(ix, 0)) return false;
+  const int64_t at = int64_t{ix.RecLen} - 1;
+  for (int poll = 0;; ++poll) {
+    const platform::IoCode rc = ix.Handle.LockByte(at);
+    if (rc == platform::io::kOk) break;
+    if (rc != platform::io::kAccessDenied) return false;
+    PausePoll(poll);
+  }
+  ix.HeldLocks.push_back(0);
+  return true;
+}
+
+void LetGoOfHeader(IndexFile& ix) {
+  ix.Handle.UnlockByte(int64_t{ix.RecLen} - 1);
+  ix.HeldLocks.erase(std::remove(ix.HeldLocks.begin(), ix.HeldLocks.end(), 0),
+                     ix.HeldLocks.end());
+}
+
+// Failed tries of one search after which it takes the header lock, so that
+// a busy index cannot keep a search waiting for ever.
+constexpr int kTriesBeforeHeaderLock = 4;
+
+// Runs a search with locking suspended; it reads the pages while other
+// stations may be changing the tree. Its result counts only when the tree's
+// change count is still the one it started from and no change is under way;
+// otherwise it is done again (after the change under way, if any). A walk's
+// step (direction +1 or -1) starts from the path it kept, and the path only
+// describes the tree of the change count it was found against: after any
+// change (of this program or another station) the step finds its place
+// again from the entry it stood on, kept in the descriptor, so that a walk
+// never skips or repeats an entry. A page that cannot be used may be one
+// that another station is changing or has just freed: the search is done
+// again in the same way, and only the last try reports the damage.
 template <class Work>
 void Searching(IndexFile& ix, int32_t& ref, std::string& key, Work work, int direction = 0) {
   SearchLocking guard;
@@ -496,38 +545,54 @@ void Searching(IndexFile& ix, int32_t& ref, std::string& key, Work work, int dir
   const auto path = ix.SearchPath;
   const int32_t ref0 = ref;
   const std::string key0 = key;
+  const bool walkStep = direction != 0 && depth > 0 && ix.HasPosition;
   bool reposition = false;
+  bool holding = false;
+  int failed = 0;
+  auto startAgain = [&] {
+    ReleasePages(ix);
+    ix.PathDepth = depth;
+    ix.SearchPath = path;
+    ref = ref0;
+    key = key0;
+    if (walkStep) reposition = true;
+    // While another station holds the header lock it is changing the
+    // tree: its change is waited for.
+    bool changing = false;
+    for (int poll = 0; !holding && RecordLockedByOther(ix, 0); ++poll) {
+      changing = true;
+      PausePoll(poll);
+    }
+    if (++failed >= kTriesBeforeHeaderLock && !holding) holding = HoldHeaderForSearch(ix);
+    return changing;
+  };
   for (int attempt = 0;; ++attempt) {
     DamageThrows = attempt < SearchRetries;
     try {
+      ix.SearchBase = ix.PathCount;
       if (reposition) {
         StepFromPosition(ix, ref, key, direction);
       } else {
         work();
       }
+      DamageThrows = false;
+      uint32_t now = 0;
+      if (!TreeNow(ix, holding, now) || now != ix.SearchBase) {
+        startAgain();
+        --attempt;  // not damage: the try does not count
+        continue;
+      }
+      ix.PathCount = now;
       ix.HasPosition = OpOk && ix.PathDepth != 0;
       if (ix.HasPosition) {
         ix.PositionKey = key;
         ix.PositionRef = ref;
       }
-      DamageThrows = false;
+      if (holding) LetGoOfHeader(ix);
       return;
     } catch (const PageDamage&) {
-      if (direction != 0 && depth > 0 && ix.HasPosition) reposition = true;
       DamageThrows = false;
-      ReleasePages(ix);
-      ix.PathDepth = depth;
-      ix.SearchPath = path;
-      ref = ref0;
-      key = key0;
-      // While another station holds the header lock it is changing the
-      // tree: its change is waited for and the try does not count.
-      bool changing = false;
-      for (int poll = 0; RecordLockedByOther(ix, 0); ++poll) {
-        changing = true;
-        PausePoll(poll);
-      }
-      if (changing) {
+      if (startAgain()) {
         attempt = 0;
       } else {
         PausePoll(attempt);
@@ -638,8 +703,12 @@ void RecreateIndex(IndexFile& ix) {
   const std::string name = settings::LocateDataFile(ix.Name);
   const int keyLength = ix.KeyLength;
   const bool duplicates = ix.AllowDuplicates;
+  // Emptying the tree is a change too: the new header carries the count on.
+  RefreshHeader(ix);
+  const uint32_t changes = ix.ChangeCount + 1;
   SetOpenMode(ix.Mode, TableEntry(ix.TableSlot).member);
   CloseIndex(ix);
+  ix.ChangeCount = changes;
   MakeIndex(ix, name, keyLength, duplicates);
   RestoreOpenMode();
 }
@@ -695,6 +764,7 @@ void AddKey(IndexFile& ix, int32_t reference, std::string& key) {
     passUp = false;
   }
   ix.RootPage = ix.Root;
+  if (OpOk) ++ix.ChangeCount;
   ReleasePages(ix);
   StoreHeader(ix);
 }
@@ -722,6 +792,7 @@ void DeleteKey(IndexFile& ix, int32_t& reference, std::string& key) {
     tooSmall = false;
   }
   ix.RootPage = ix.Root;
+  if (OpOk) ++ix.ChangeCount;
   ReleasePages(ix);
   StoreHeader(ix);
 }

@@ -58,6 +58,10 @@ struct IndexFile : DataFile {
   bool HasPosition = false;
   std::string PositionKey;
   int32_t PositionRef = 0;
+  // The change count of the tree (DataFile::ChangeCount) the path was last
+  // found sound against, and the one the search under way started from.
+  uint32_t PathCount = 0;
+  uint32_t SearchBase = 0;
 };
 
 // The record length of an index with this key length.

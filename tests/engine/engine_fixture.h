@@ -62,6 +62,15 @@ inline Bytes HeaderSlot(int recLen, int32_t firstFree, int32_t freeCount, int32_
   return b;
 }
 
+// The header image of an index whose tree has changed `changes` times
+// (bytes 19..22).
+inline Bytes IndexHeaderSlot(int recLen, int32_t firstFree, int32_t freeCount, int32_t root,
+                             int32_t slots, int32_t changes) {
+  Bytes b = HeaderSlot(recLen, firstFree, freeCount, root, slots);
+  Put32(b, 19, changes);
+  return b;
+}
+
 // A live record: byte 4 is the marker, the rest a pattern of the tag.
 inline Bytes Record(int recLen, uint8_t tag) {
   Bytes b(static_cast<size_t>(recLen));

@@ -122,7 +122,7 @@ TEST_F(IndexFileTest, NewIndexAndFirstKeyOnDisk) {
   AddKey(ix, 77, k);
   ASSERT_TRUE(OpOk);
   EXPECT_EQ(k, "AB");
-  EXPECT_EQ(Slot("UJ.IDX", IndexRecLen(4), 0), HeaderSlot(IndexRecLen(4), -1, 0, 1, 2));
+  EXPECT_EQ(Slot("UJ.IDX", IndexRecLen(4), 0), IndexHeaderSlot(IndexRecLen(4), -1, 0, 1, 2, 1));
   Bytes want(static_cast<size_t>(IndexRecLen(4)), 0);
   want[0] = 1;
   Put32(want, 5, 77);
@@ -232,7 +232,7 @@ TEST_F(IndexFileTest, DeletingTheOnlyKeyFreesTheRoot) {
   AddNumbers(ix, {5});
   Delete(ix, 5);
   EXPECT_EQ(ix.RootPage, 0);
-  EXPECT_EQ(Slot("EGY.IDX", IndexRecLen(4), 0), HeaderSlot(IndexRecLen(4), 1, 1, 0, 2));
+  EXPECT_EQ(Slot("EGY.IDX", IndexRecLen(4), 0), IndexHeaderSlot(IndexRecLen(4), 1, 1, 0, 2, 2));
   int32_t ref = 0;
   std::string k;
   NextKey(ix, ref, k);
@@ -457,6 +457,65 @@ TEST_F(IndexFileTest, WalkGoesOnAfterItsPageWasFreedUnderIt) {
   }
 }
 
+// A walk that deletes or adds keys as it goes (through the same descriptor,
+// or another one of this program, in shared and in exclusive use) meets
+// every key that was there before it exactly once, and never one it added
+// behind itself.
+TEST_F(IndexFileTest, WalkThatChangesTheIndexAsItGoesMeetsEveryKeyOnce) {
+  struct Case {
+    const char* name;
+    int32_t mode;
+    bool sameDescriptor;
+    bool forward;
+    bool deleting;  // else it adds a key just behind the one it stands on
+  };
+  for (const Case& c : {Case{"delete, forward", ModeShared, true, true, true},
+                        Case{"delete, backward", ModeShared, true, false, true},
+                        Case{"delete through another descriptor", ModeShared, false, true, true},
+                        Case{"delete in exclusive use", ModeExclusive, true, true, true},
+                        Case{"add behind, forward", ModeShared, true, true, false},
+                        Case{"add behind, backward", ModeExclusive, true, false, false}}) {
+    SCOPED_TRACE(c.name);
+    IndexFile ix;
+    MakeIndex(ix, "JAR.IDX", 6, false);
+    AddRange(ix, 10, 4000, 10, 4);  // 399 keys, three levels
+    CloseIndex(ix);
+    SetOpenMode(c.mode, 0);
+    OpenIndex(ix, "JAR.IDX", 6, false);
+    RestoreOpenMode();
+    IndexFile other;
+    if (!c.sameDescriptor) OpenIndex(other, "JAR.IDX", 6, false);
+    IndexFile& changer = c.sameDescriptor ? ix : other;
+    std::vector<std::string> met;
+    int32_t ref = 0;
+    std::string k;
+    for (;;) {
+      if (c.forward) {
+        NextKey(ix, ref, k);
+      } else {
+        PrevKey(ix, ref, k);
+      }
+      if (!OpOk) break;
+      met.push_back(k);
+      const int n = std::stoi(k.substr(1));
+      if (c.deleting) {
+        Delete(changer, n, 4);
+      } else if (n % 10 == 0) {
+        AddNumbers(changer, {c.forward ? n - 5 : n + 5}, 4);
+      }
+    }
+    std::vector<std::string> want;
+    for (int n = 10; n <= 4000; n += 10) want.push_back(NumKey(n, 4));
+    if (!c.forward) std::reverse(want.begin(), want.end());
+    EXPECT_EQ(met, want);
+    if (!c.sameDescriptor) CloseIndex(other);
+    CloseIndex(ix);  // exclusive use writes its header here
+    OpenIndex(ix, "JAR.IDX", 6, false);
+    EXPECT_TRUE(TreeSound(ix));
+    CloseIndex(ix);
+  }
+}
+
 // --- Files ------------------------------------------------------------------------
 
 TEST_F(IndexFileTest, ReopenedIndexKeepsItsTree) {
@@ -481,9 +540,11 @@ TEST_F(IndexFileTest, ReopenedIndexKeepsItsTree) {
   OpenIndex(again, "MARAD.IDX", 4, false);
   EXPECT_EQ(WalkForward(again).size(), 139u);
   EXPECT_TRUE(TreeSound(again));
+  // 100 + 40 keys added and one deleted; emptying the index is one change
+  // more, so that a walk of another station notices it.
   RecreateIndex(again);
   ASSERT_TRUE(OpOk);
-  EXPECT_EQ(ReadHost("MARAD.IDX"), HeaderSlot(IndexRecLen(4), -1, 0, 0, 1));
+  EXPECT_EQ(ReadHost("MARAD.IDX"), IndexHeaderSlot(IndexRecLen(4), -1, 0, 0, 1, 142));
   EXPECT_EQ(TableEntry(again.TableSlot).kind, KindIndex);
   CloseIndex(again);
   EXPECT_EQ(OpenFileCount(), 0);

@@ -17,7 +17,10 @@ constexpr int kKeys = 1500;
 // A fatal report in a station ends it at once with a code of its own
 // rather than waiting for a key on the headless screen.
 void StopStationOnReport() {
-  EngineStopHook = [](int code) { _exit(code == 0 ? 110 : 100 + code % 100); };
+  EngineStopHook = [](int code) {
+    std::fprintf(stderr, "station %d stopped by a fatal report, code %d\n", getpid(), code);
+    _exit(code == 0 ? 110 : 100 + code % 100);
+  };
 }
 
 // Unique keys interleave the stations' entries in the same pages; with
@@ -46,22 +49,30 @@ TEST_P(IndexStationsTest, ChangesOfSeveralStationsKeepTheTreeSound) {
       StopStationOnReport();
       IndexFile mine;
       OpenIndex(mine, "KOZOS.IDX", 8, duplicates);
-      if (!OpOk) return 100;
+      if (!OpOk) {
+        std::fprintf(stderr, "station %d: the index did not open (code %d)\n", s, IoStatus);
+        return 100;
+      }
       int failures = 0;
       for (int i = 0; i < kKeys; ++i) {
         std::string k = StationKey(s, i, duplicates);
         AddKey(mine, StationRef(s, i), k);
+        if (!OpOk) std::fprintf(stderr, "station %d: AddKey %s failed\n", s, k.c_str());
         failures += !OpOk;
         if (i % 3 == 2) {  // the key before goes again
           k = StationKey(s, i - 1, duplicates);
           int32_t ref = StationRef(s, i - 1);
           DeleteKey(mine, ref, k);
+          if (!OpOk || ref != StationRef(s, i - 1)) {
+            std::fprintf(stderr, "station %d: DeleteKey %s failed (ref %d)\n", s, k.c_str(), ref);
+          }
           failures += !OpOk || ref != StationRef(s, i - 1);
         }
         if (i % 25 == 0) {  // its own newest key is found
           k = StationKey(s, i, duplicates);
           int32_t ref = StationRef(s, i);
           FindKeyForRecord(mine, ref, k);
+          if (!OpOk) std::fprintf(stderr, "station %d: FindKeyForRecord %s failed\n", s, k.c_str());
           failures += !OpOk;
         }
       }
@@ -107,6 +118,91 @@ TEST_P(IndexStationsTest, ChangesOfSeveralStationsKeepTheTreeSound) {
   EXPECT_EQ(r.Entries, expected);
   EXPECT_EQ(WalkForward(ix), expected);
   EXPECT_GE(r.Depth, 2);
+  CloseIndex(ix);
+}
+
+// Walks through the whole index, forwards and backwards, while other
+// stations add and delete keys between the entries: every key that stays
+// all the time is met exactly once in each walk, and the walk never goes
+// back.
+TEST_P(IndexStationsTest, WalksMeetEveryLastingKeyOnceWhileOthersChangeTheTree) {
+  const bool duplicates = GetParam();
+  constexpr int kLasting = 600;
+  IndexFile ix;
+  MakeIndex(ix, "SETA.IDX", 8, duplicates);
+  ASSERT_TRUE(OpOk);
+  for (int i = 0; i < kLasting; ++i) {
+    std::string k = NumKey(i * 10, 6);
+    AddKey(ix, i + 1, k);
+    ASSERT_TRUE(OpOk);
+  }
+  CloseIndex(ix);
+
+  // Changers add keys between the lasting ones and delete them again.
+  std::vector<pid_t> changers;
+  for (int s = 0; s < 2; ++s) {
+    changers.push_back(Station([s, duplicates] {
+      StopStationOnReport();
+      IndexFile mine;
+      OpenIndex(mine, "SETA.IDX", 8, duplicates);
+      if (!OpOk) return 100;
+      for (int round = 0; round < 6; ++round) {
+        for (int i = 0; i < kLasting; i += 2) {
+          std::string k = NumKey(i * 10 + 1 + s + (round % 3) * 2, 6);
+          AddKey(mine, 50000 + s * 10000 + i, k);
+        }
+        for (int i = 0; i < kLasting; i += 2) {
+          std::string k = NumKey(i * 10 + 1 + s + (round % 3) * 2, 6);
+          int32_t ref = 50000 + s * 10000 + i;
+          DeleteKey(mine, ref, k);
+        }
+      }
+      CloseIndex(mine);
+      return 0;
+    }));
+  }
+  const pid_t walker = Station([duplicates] {
+    StopStationOnReport();
+    IndexFile mine;
+    OpenIndex(mine, "SETA.IDX", 8, duplicates);
+    if (!OpOk) return 100;
+    int faults = 0;
+    for (int pass = 0; pass < 6; ++pass) {
+      const bool forward = pass % 2 == 0;
+      ClearKey(mine);
+      std::vector<std::string> lasting;
+      std::string last;
+      int32_t ref = 0;
+      std::string k;
+      for (bool first = true;; first = false) {
+        if (forward) {
+          NextKey(mine, ref, k);
+        } else {
+          PrevKey(mine, ref, k);
+        }
+        if (!OpOk) break;
+        if (!first && (forward ? k <= last : k >= last)) {
+          std::fprintf(stderr, "walk went from %s to %s\n", last.c_str(), k.c_str());
+          ++faults;
+        }
+        last = k;
+        if (std::stoi(k.substr(1)) % 10 == 0) lasting.push_back(k);
+      }
+      if (lasting.size() != static_cast<size_t>(kLasting)) {
+        std::fprintf(stderr, "walk met %zu lasting keys of %d\n", lasting.size(), kLasting);
+        ++faults;
+      }
+    }
+    CloseIndex(mine);
+    return std::min(faults, 99);
+  });
+  for (pid_t pid : changers) EXPECT_EQ(WaitStation(pid), 0);
+  EXPECT_EQ(WaitStation(walker), 0);
+
+  OpenIndex(ix, "SETA.IDX", 8, duplicates);
+  ASSERT_TRUE(OpOk);
+  EXPECT_EQ(WalkForward(ix).size(), static_cast<size_t>(kLasting));
+  EXPECT_TRUE(TreeSound(ix));
   CloseIndex(ix);
 }
 
