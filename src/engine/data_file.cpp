@@ -87,12 +87,21 @@ platform::IoCode ReadSlot(DataFile& f, int32_t record, uint8_t* buf, size_t n, s
   return f.Handle.Read(buf, n, done);
 }
 
+// Reads the whole slot while this program holds its lock: the slot holds no
+// other lock byte, so no other station's lock can refuse the read.
+platform::IoCode ReadHeldSlot(DataFile& f, int32_t record, uint8_t* buf) {
+  if (platform::IoCode rc = f.Handle.Seek(SlotOffset(f, record))) return rc;
+  return f.Handle.ReadLockedRange(buf, static_cast<size_t>(f.RecLen));
+}
+
 // Writes the slot. A write that fails while extending the file (disk full)
 // cuts the file back to its old size, so that it keeps whole slots and stays
-// readable.
+// readable. Only the last slot this program knows of (a new one is counted
+// before it is written) or one beyond can extend the file, so only then is
+// the old size asked for.
 platform::IoCode WriteSlot(DataFile& f, int32_t record, const uint8_t* buf) {
   int64_t oldSize = -1;
-  f.Handle.Size(oldSize);
+  if (record >= f.LiveSlots - 1) f.Handle.Size(oldSize);
   platform::IoCode rc = f.Handle.Seek(SlotOffset(f, record));
   if (rc == io::kOk) rc = f.Handle.Write(buf, static_cast<size_t>(f.RecLen));
   if (rc != io::kOk && oldSize >= 0 && SlotOffset(f, record) + f.RecLen > oldSize) {
@@ -169,6 +178,7 @@ void WriteNewHeader(DataFile& f) {
   f.FreeCount = 0;
   f.RootPage = 0;
   f.SlotCount = 1;
+  f.LiveSlots = 1;
   f.TransactionFlag = 0;
   f.SharedUsers = 0;
   uint8_t* s = Scratch();
@@ -535,7 +545,7 @@ void ReadRecord(DataFile& f, int32_t record, void* out) {
     otherHolds = rc == io::kAccessDenied;
   }
   if (!otherHolds) {
-    IoStatus = ReadSlot(f, record, buf, n, nullptr);
+    IoStatus = took ? ReadHeldSlot(f, record, buf) : ReadSlot(f, record, buf, n, nullptr);
     if (took) f.Handle.UnlockByte(LockOffset(f, record));
     // Without trying the lock (ModeDenyWrite), a read that another station's
     // lock refused shows as a short read of a slot inside the file.
@@ -558,7 +568,9 @@ void ReadRecordForUpdate(DataFile& f, int32_t record, void* out) {
   const bool lockHeld = LockApplies(f, record);
   int unexplained = 0;
   for (int poll = 0;; ++poll) {
-    IoStatus = ReadSlot(f, record, buf, static_cast<size_t>(f.RecLen), nullptr);
+    IoStatus = lockHeld && HoldsLock(f, record)
+                   ? ReadHeldSlot(f, record, buf)
+                   : ReadSlot(f, record, buf, static_cast<size_t>(f.RecLen), nullptr);
     if (lockHeld || IoStatus == io::kOk) break;
     if (IoStatus != io::kAccessDenied && IoStatus != io::kShortRead &&
         IoStatus != io::kGeneralFailure) {

@@ -17,13 +17,6 @@ namespace {
 
 IoCode LastError() { return IoCodeFromErrno(errno); }
 
-// The file position, for testing the byte locks before a read or write at it.
-int64_t CurrentOffset(int fd) {
-  syscall_count::Seek();
-  const off_t r = lseek(fd, 0, SEEK_CUR);
-  return r < 0 ? 0 : static_cast<int64_t>(r);
-}
-
 // Reads until n bytes came, the file ended or an error; EINTR is retried.
 IoCode ReadLoop(int fd, bool positional, int64_t offset, void* buf, size_t n, size_t& got) {
   got = 0;
@@ -68,6 +61,7 @@ DosFile::~DosFile() {
 
 DosFile::DosFile(DosFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
+      pos_(other.pos_),
       access_(other.access_),
       share_(other.share_),
       hostWritable_(other.hostWritable_),
@@ -77,6 +71,7 @@ DosFile& DosFile::operator=(DosFile&& other) noexcept {
   if (this != &other) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = std::exchange(other.fd_, -1);
+    pos_ = other.pos_;
     access_ = other.access_;
     share_ = other.share_;
     hostWritable_ = other.hostWritable_;
@@ -98,9 +93,21 @@ IoCode DosFile::Read(void* buf, size_t n, size_t* done) {
   if (done) *done = 0;
   if (IoCode rc = CheckOpen(true, false)) return rc;
   // A byte locked by another open file makes the whole read fail.
-  if (byte_lock::RangeLockedByOther(fd_, CurrentOffset(fd_), n, false)) return io::kShortRead;
+  if (byte_lock::RangeLockedByOther(fd_, pos_, n, false)) return io::kShortRead;
   size_t got = 0;
-  IoCode rc = ReadLoop(fd_, false, 0, buf, n, got);
+  IoCode rc = ReadLoop(fd_, true, pos_, buf, n, got);
+  pos_ += static_cast<int64_t>(got);
+  if (done) *done = got;
+  if (rc) return rc;
+  return (got < n && !done) ? io::kShortRead : io::kOk;
+}
+
+IoCode DosFile::ReadLockedRange(void* buf, size_t n, size_t* done) {
+  if (done) *done = 0;
+  if (IoCode rc = CheckOpen(true, false)) return rc;
+  size_t got = 0;
+  IoCode rc = ReadLoop(fd_, true, pos_, buf, n, got);
+  pos_ += static_cast<int64_t>(got);
   if (done) *done = got;
   if (rc) return rc;
   return (got < n && !done) ? io::kShortRead : io::kOk;
@@ -109,9 +116,10 @@ IoCode DosFile::Read(void* buf, size_t n, size_t* done) {
 IoCode DosFile::Write(const void* buf, size_t n, size_t* done) {
   if (done) *done = 0;
   if (IoCode rc = CheckOpen(false, true)) return rc;
-  if (byte_lock::RangeLockedByOther(fd_, CurrentOffset(fd_), n, true)) return io::kAccessDenied;
+  if (byte_lock::RangeLockedByOther(fd_, pos_, n, true)) return io::kAccessDenied;
   size_t put = 0;
-  IoCode rc = WriteLoop(fd_, false, 0, buf, n, put);
+  IoCode rc = WriteLoop(fd_, true, pos_, buf, n, put);
+  pos_ += static_cast<int64_t>(put);
   if (done) *done = put;
   return rc;
 }
@@ -142,17 +150,14 @@ IoCode DosFile::WriteAt(int64_t offset, const void* buf, size_t n, size_t* done)
 IoCode DosFile::Seek(int64_t offset) {
   if (IoCode rc = CheckOpen(false, false)) return rc;
   if (offset < 0) return io::kNegativeSeek;
-  syscall_count::Seek();
-  if (lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return LastError();
+  pos_ = offset;
   return io::kOk;
 }
 
 IoCode DosFile::Position(int64_t& offset) const {
   offset = 0;
   if (IoCode rc = CheckOpen(false, false)) return rc;
-  off_t r = lseek(fd_, 0, SEEK_CUR);
-  if (r < 0) return LastError();
-  offset = r;
+  offset = pos_;
   return io::kOk;
 }
 
@@ -304,6 +309,7 @@ IoCode OpenFile(DosName name, Access access, Share share, Disposition dispositio
     }
   }
   file.fd_ = fd;
+  file.pos_ = 0;
   file.hostWritable_ = hostWritable;
   file.access_ = access;
   file.share_ = share;

@@ -53,6 +53,9 @@ class DosFile {
   // Writes n bytes at the file position and advances it; fewer written
   // (disk full) give 101, and done tells how many were.
   IoCode Write(const void* buf, size_t n, size_t* done = nullptr);
+  // Read for a caller that holds this file's lock of every locked byte the
+  // range can hold: the test of other files' locks is left out.
+  IoCode ReadLockedRange(void* buf, size_t n, size_t* done = nullptr);
   // The same at a byte offset, leaving the file position alone.
   IoCode ReadAt(int64_t offset, void* buf, size_t n, size_t* done = nullptr);
   IoCode WriteAt(int64_t offset, const void* buf, size_t n, size_t* done = nullptr);
@@ -93,6 +96,10 @@ class DosFile {
   IoCode CheckOpen(bool reading, bool writing) const;
 
   int fd_ = -1;
+  // The file position, kept here: reads and writes go to it with one
+  // positioned call each, and seeking costs no system call. No other
+  // descriptor shares it (files are never inherited).
+  int64_t pos_ = 0;
   Access access_ = Access::Read;
   Share share_ = Share::DenyNone;
   bool hostWritable_ = false;  // the host descriptor may write (and lock)
