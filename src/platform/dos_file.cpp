@@ -89,62 +89,63 @@ IoCode DosFile::CheckOpen(bool reading, bool writing) const {
   return io::kOk;
 }
 
-IoCode DosFile::Read(void* buf, size_t n, size_t* done) {
-  if (done) *done = 0;
-  if (IoCode rc = CheckOpen(true, false)) return rc;
-  // A byte locked by another open file makes the whole read fail.
-  if (byte_lock::RangeLockedByOther(fd_, pos_, n, false)) return io::kShortRead;
-  size_t got = 0;
-  IoCode rc = ReadLoop(fd_, true, pos_, buf, n, got);
-  pos_ += static_cast<int64_t>(got);
-  if (done) *done = got;
-  if (rc) return rc;
-  return (got < n && !done) ? io::kShortRead : io::kOk;
-}
-
-IoCode DosFile::ReadLockedRange(void* buf, size_t n, size_t* done) {
-  if (done) *done = 0;
-  if (IoCode rc = CheckOpen(true, false)) return rc;
-  size_t got = 0;
-  IoCode rc = ReadLoop(fd_, true, pos_, buf, n, got);
-  pos_ += static_cast<int64_t>(got);
-  if (done) *done = got;
-  if (rc) return rc;
-  return (got < n && !done) ? io::kShortRead : io::kOk;
-}
-
-IoCode DosFile::Write(const void* buf, size_t n, size_t* done) {
-  if (done) *done = 0;
-  if (IoCode rc = CheckOpen(false, true)) return rc;
-  if (byte_lock::RangeLockedByOther(fd_, pos_, n, true)) return io::kAccessDenied;
-  size_t put = 0;
-  IoCode rc = WriteLoop(fd_, true, pos_, buf, n, put);
-  pos_ += static_cast<int64_t>(put);
-  if (done) *done = put;
-  return rc;
-}
-
-IoCode DosFile::ReadAt(int64_t offset, void* buf, size_t n, size_t* done) {
+// Every read and write is one positioned transfer at offset; `moved` tells
+// how many bytes went, for the file position. A byte locked by another open
+// file in the range makes the whole transfer fail (unless the caller holds
+// the only lock the range can hold).
+IoCode DosFile::ReadFrom(int64_t offset, void* buf, size_t n, size_t* done, bool testLocks,
+                         size_t& moved) {
+  moved = 0;
   if (done) *done = 0;
   if (IoCode rc = CheckOpen(true, false)) return rc;
   if (offset < 0) return io::kNegativeSeek;
-  if (byte_lock::RangeLockedByOther(fd_, offset, n, false)) return io::kShortRead;
-  size_t got = 0;
-  IoCode rc = ReadLoop(fd_, true, offset, buf, n, got);
-  if (done) *done = got;
+  if (testLocks && byte_lock::RangeLockedByOther(fd_, offset, n, false)) return io::kShortRead;
+  IoCode rc = ReadLoop(fd_, true, offset, buf, n, moved);
+  if (done) *done = moved;
   if (rc) return rc;
-  return (got < n && !done) ? io::kShortRead : io::kOk;
+  return (moved < n && !done) ? io::kShortRead : io::kOk;
 }
 
-IoCode DosFile::WriteAt(int64_t offset, const void* buf, size_t n, size_t* done) {
+IoCode DosFile::WriteTo(int64_t offset, const void* buf, size_t n, size_t* done, size_t& moved) {
+  moved = 0;
   if (done) *done = 0;
   if (IoCode rc = CheckOpen(false, true)) return rc;
   if (offset < 0) return io::kNegativeSeek;
   if (byte_lock::RangeLockedByOther(fd_, offset, n, true)) return io::kAccessDenied;
-  size_t put = 0;
-  IoCode rc = WriteLoop(fd_, true, offset, buf, n, put);
-  if (done) *done = put;
+  IoCode rc = WriteLoop(fd_, true, offset, buf, n, moved);
+  if (done) *done = moved;
   return rc;
+}
+
+IoCode DosFile::Read(void* buf, size_t n, size_t* done) {
+  size_t moved = 0;
+  const IoCode rc = ReadFrom(pos_, buf, n, done, true, moved);
+  pos_ += static_cast<int64_t>(moved);
+  return rc;
+}
+
+IoCode DosFile::ReadLockedRange(void* buf, size_t n, size_t* done) {
+  size_t moved = 0;
+  const IoCode rc = ReadFrom(pos_, buf, n, done, false, moved);
+  pos_ += static_cast<int64_t>(moved);
+  return rc;
+}
+
+IoCode DosFile::Write(const void* buf, size_t n, size_t* done) {
+  size_t moved = 0;
+  const IoCode rc = WriteTo(pos_, buf, n, done, moved);
+  pos_ += static_cast<int64_t>(moved);
+  return rc;
+}
+
+IoCode DosFile::ReadAt(int64_t offset, void* buf, size_t n, size_t* done) {
+  size_t moved = 0;
+  return ReadFrom(offset, buf, n, done, true, moved);
+}
+
+IoCode DosFile::WriteAt(int64_t offset, const void* buf, size_t n, size_t* done) {
+  size_t moved = 0;
+  return WriteTo(offset, buf, n, done, moved);
 }
 
 IoCode DosFile::Seek(int64_t offset) {

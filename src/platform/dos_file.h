@@ -94,6 +94,9 @@ class DosFile {
  private:
   friend IoCode OpenFile(DosName, Access, Share, Disposition, DosFile&);
   IoCode CheckOpen(bool reading, bool writing) const;
+  IoCode ReadFrom(int64_t offset, void* buf, size_t n, size_t* done, bool testLocks,
+                  size_t& moved);
+  IoCode WriteTo(int64_t offset, const void* buf, size_t n, size_t* done, size_t& moved);
 
   int fd_ = -1;
   // The file position, kept here: reads and writes go to it with one
