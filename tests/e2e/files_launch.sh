@@ -13,25 +13,15 @@ SOCK=vfl$$
 LOG=$WORK/log
 trap 'tmux -L $SOCK kill-server 2>/dev/null || true; rm -rf "$WORK"' EXIT
 
-screen() { tmux -L $SOCK capture-pane -p -t t; }
-fail() { echo "FAIL: $*" >&2; echo "--- screen:" >&2; screen >&2 || true; echo "--- log:" >&2; cat "$LOG" >&2 || true; exit 1; }
-send() { tmux -L $SOCK send-keys -t t "$@"; }
-wait_for() {
-  for _ in $(seq 1 100); do
-    if eval "$1"; then return 0; fi
-    sleep 0.05
-  done
-  return 1
-}
+source "$HERE/lib/tmux.sh"
 lines() { [ -f "$LOG" ] && wc -l < "$LOG" || echo 0; }
 last() { tail -1 "$LOG"; }
-shown() { screen | grep -qF -- "$1"; }
 # Starts filesdemo in a shell that has written two lines first (what the
 # terminal showed before the program), with the given arguments.
 start() {
   tmux -f /dev/null -L $SOCK new-session -d -s t -x 80 -y 25 "bash --norc"
   send "cd $WORK && export TERM=xterm-256color DRIVES='W=$WORK' && stty -g > $WORK/before && clear && echo shell-line-1 && echo shell-line-2 && $BIN/filesdemo --log $LOG $* ; echo \$? > $WORK/rc; stty -g > $WORK/after" Enter
-  wait_for "shown 'Programindítás'" || fail "filesdemo did not start"
+  wait_for "shows 'Programindítás'" || fail "filesdemo did not start"
   sleep 0.3
 }
 stop() {
@@ -62,8 +52,8 @@ start
 before=$(screen)
 n=$(lines)
 send r
-wait_for "shown 'CHILD: press a key'" || fail "the child did not get the terminal"
-shown 'shell-line-2' || fail "the child does not see the terminal as the shell left it"
+wait_for "shows 'CHILD: press a key'" || fail "the child did not get the terminal"
+shows 'shell-line-2' || fail "the child does not see the terminal as the shell left it"
 send x
 wait_for "[ \$(lines) -gt $n ]" || fail "the run did not end"
 [ "$(last)" = "run 5 0" ] || fail "run answered: $(last)"
@@ -74,10 +64,10 @@ wait_for "[ \"\$(screen)\" = \"\$before\" ]" || fail "the screen after the child
 # bytes) is one key and nothing of it reaches the program afterwards.
 n=$(lines)
 send p
-wait_for "shown 'CHILD: press a key'" || fail "the child did not start (pause)"
+wait_for "shows 'CHILD: press a key'" || fail "the child did not start (pause)"
 send y
 wait_for "screen | tail -1 | grep -qF 'Tovább bármivel...'" || fail "no pause line on the bottom row"
-shown 'CHILD got y' || fail "the child's output is not shown with the pause line"
+shows 'CHILD got y' || fail "the child's output is not shows with the pause line"
 sleep 0.3
 [ "$(lines)" = "$n" ] || fail "the run ended before the pause key"
 send F1
@@ -88,7 +78,7 @@ wait_for "[ \"\$(screen)\" = \"\$before\" ]" || fail "the screen after the pause
 # The pause line over the bottom row: the row above keeps the child's last line.
 n=$(lines)
 send k
-wait_for "shown 'CHILD: press a key'" || fail "the child did not start (keep line)"
+wait_for "shows 'CHILD: press a key'" || fail "the child did not start (keep line)"
 send z
 wait_for "screen | tail -1 | grep -qF 'Tovább bármivel...'" || fail "no pause line over the bottom row"
 send Space

@@ -13,16 +13,7 @@ SOCK=vui$$
 LOG=$WORK/log
 trap 'tmux -L $SOCK kill-server 2>/dev/null || true; rm -rf "$WORK"' EXIT
 
-screen() { tmux -L $SOCK capture-pane -p -t t; }
-fail() { echo "FAIL: $*" >&2; echo "--- screen:" >&2; screen >&2 || true; exit 1; }
-send() { tmux -L $SOCK send-keys -t t "$@"; }
-wait_for() {
-  for _ in $(seq 1 100); do
-    if eval "$1"; then return 0; fi
-    sleep 0.05
-  done
-  return 1
-}
+source "$HERE/lib/tmux.sh"
 answers() { [ -f "$LOG" ] && wc -l < "$LOG" || echo 0; }
 # The 1-based column and row of the first occurrence of a text on the screen.
 find_text() {

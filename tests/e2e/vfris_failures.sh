@@ -26,19 +26,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-screen() { tmux -L $SOCK capture-pane -p -t t; }
-row() { screen | sed -n "$1p"; }
-fail() { echo "FAIL: $*" >&2; echo "--- screen:" >&2; screen >&2 || true; exit 1; }
-send() { tmux -L $SOCK send-keys -t t "$@"; }
-wait_for() {  # wait_for CONDITION [SECONDS]
-  local n=$(( ${2:-5} * 20 ))
-  for _ in $(seq 1 $n); do
-    if eval "$1"; then return 0; fi
-    sleep 0.05
-  done
-  return 1
-}
-shows() { screen | grep -qF -- "$1"; }
+source "$HERE/lib/tmux.sh"
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 
 start_server() {
