@@ -503,9 +503,10 @@ bool TreeNow(IndexFile& ix, bool holdingHeader, uint32_t& now) {
 
 // Takes the header lock for a search that other stations' changes keep
 // from reading one state of the tree. False when the lock cannot be had
-// at all (then the search goes on without it).
+// at all, or while no lock may be taken (CurrentOpenMode 4); then the
+// search goes on without it.
 bool HoldHeaderForSearch(IndexFile& ix) {
-  if (HoldsLock(ix, 0)) return false;
+  if (HoldsLock(ix, 0) || CurrentOpenMode == ModeDenyWrite) return false;
   const int64_t at = int64_t{ix.RecLen} - 1;
   for (int poll = 0;; ++poll) {
     const platform::IoCode rc = ix.Handle.LockByte(at);
