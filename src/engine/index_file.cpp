@@ -328,6 +328,13 @@ void PushStep(IndexFile& ix, int32_t pg, int16_t item) {
 
 PathStep& LastStep(IndexFile& ix) { return ix.SearchPath[ix.PathDepth - 1]; }
 
+// The entry a search leaves its path on, so that a walk can find its place
+// again after the tree changed.
+void NotePosition(IndexFile& ix, const uint8_t* item) {
+  ix.PositionKey.assign(Key(item));
+  ix.PositionRef = Reference(item);
+}
+
 // Every search that starts from the root reads the header here: the tree it
 // then reads is the one of this change count.
 void SyncRoot(IndexFile& ix) {
@@ -364,6 +371,13 @@ bool FindCore(IndexFile& ix, int32_t& ref, std::string& key, int32_t atRef = 0) 
     while (ix.PathDepth > 1 && LastStep(ix).Item == 0) --ix.PathDepth;
     if (LastStep(ix).Item == 0) ix.PathDepth = 0;
   }
+  if (ix.PathDepth > 0) {
+    // The entry the path ends on: the one found, or the largest one below
+    // the key.
+    const uint8_t* p = GetPage(ix, LastStep(ix).Page);
+    const int item = LastStep(ix).Item;
+    if (item >= 1 && item <= Count(p)) NotePosition(ix, Item(p, item));
+  }
   return found;
 }
 
@@ -399,6 +413,7 @@ void NextCore(IndexFile& ix, int32_t& ref, std::string& key) {
       LastStep(ix).Item = static_cast<int16_t>(item + 1);
       key.assign(Key(Item(p, item + 1)));
       ref = Reference(Item(p, item + 1));
+      NotePosition(ix, Item(p, item + 1));
     } else {
       ix.PathDepth = 0;
     }
@@ -417,6 +432,7 @@ void TakeEntryAtPath(IndexFile& ix, int32_t& ref, std::string& key) {
     if (item > 0) {
       key.assign(Key(Item(p, item)));
       ref = Reference(Item(p, item));
+      NotePosition(ix, Item(p, item));
     } else {
       ix.PathDepth = 0;
     }
@@ -493,8 +509,8 @@ bool OthersMayChange(const IndexFile& ix) {
 // two states of the tree: another station holds the header lock (its change
 // is under way). The lock is tested before the count is read, so a change
 // that ended after the test shows in the count.
-bool TreeNow(IndexFile& ix, bool holdingHeader, uint32_t& now) {
-  if (holdingHeader || !OthersMayChange(ix) || HoldsLock(ix, 0)) {
+bool TreeNow(IndexFile& ix, uint32_t& now) {
+  if (!OthersMayChange(ix) || HoldsLock(ix, 0)) {
     now = ix.ChangeCount;
     return true;
   }
@@ -547,6 +563,9 @@ void Searching(IndexFile& ix, int32_t& ref, std::string& key, Work work, int dir
   const int32_t ref0 = ref;
   const std::string key0 = key;
   const bool walkStep = direction != 0 && depth > 0 && ix.HasPosition;
+  // A try that is not kept must not move the position either.
+  const std::string positionKey = ix.PositionKey;
+  const int32_t positionRef = ix.PositionRef;
   bool reposition = false;
   bool holding = false;
   int failed = 0;
@@ -556,6 +575,8 @@ void Searching(IndexFile& ix, int32_t& ref, std::string& key, Work work, int dir
     ix.SearchPath = path;
     ref = ref0;
     key = key0;
+    ix.PositionKey = positionKey;
+    ix.PositionRef = positionRef;
     if (walkStep) reposition = true;
     // While another station holds the header lock it is changing the
     // tree: its change is waited for.
@@ -577,18 +598,18 @@ void Searching(IndexFile& ix, int32_t& ref, std::string& key, Work work, int dir
         work();
       }
       DamageThrows = false;
-      uint32_t now = 0;
-      if (!TreeNow(ix, holding, now) || now != ix.SearchBase) {
+      // Holding the header lock, the search started from the header it
+      // read under the lock (every retry does), and nothing can change.
+      uint32_t now = ix.SearchBase;
+      if (!holding && (!TreeNow(ix, now) || now != ix.SearchBase)) {
         startAgain();
         --attempt;  // not damage: the try does not count
         continue;
       }
       ix.PathCount = now;
-      ix.HasPosition = OpOk && ix.PathDepth != 0;
-      if (ix.HasPosition) {
-        ix.PositionKey = key;
-        ix.PositionRef = ref;
-      }
+      // The cores noted the entry the path ends on; a search that found
+      // nothing may still leave a path (before where the key would stand).
+      ix.HasPosition = ix.PathDepth != 0;
       if (holding) LetGoOfHeader(ix);
       return;
     } catch (const PageDamage&) {

@@ -516,6 +516,50 @@ TEST_F(IndexFileTest, WalkThatChangesTheIndexAsItGoesMeetsEveryKeyOnce) {
   }
 }
 
+// A search that finds nothing leaves the path before where the key would
+// stand; a key added there afterwards (by this descriptor or another one)
+// is the next step of the walk, and the step before is the entry below.
+TEST_F(IndexFileTest, WalkAfterAFailedFindGoesOnFromWhereTheKeyWouldStand) {
+  struct Case {
+    const char* name;
+    int32_t mode;
+    bool sameDescriptor;
+    bool forward;
+    int want;
+  };
+  for (const Case& c : {Case{"next, shared", ModeShared, true, true, 1012},
+                        Case{"next, another descriptor", ModeShared, false, true, 1012},
+                        Case{"next, exclusive", ModeExclusive, true, true, 1012},
+                        Case{"back, shared", ModeShared, true, false, 1000},
+                        Case{"back, another descriptor", ModeShared, false, false, 1000}}) {
+    SCOPED_TRACE(c.name);
+    IndexFile ix;
+    MakeIndex(ix, "HIANY.IDX", 6, false);
+    AddRange(ix, 0, 2000, 10, 4);
+    CloseIndex(ix);
+    SetOpenMode(c.mode, 0);
+    OpenIndex(ix, "HIANY.IDX", 6, false);
+    RestoreOpenMode();
+    IndexFile other;
+    if (!c.sameDescriptor) OpenIndex(other, "HIANY.IDX", 6, false);
+    int32_t ref = 0;
+    std::string k = NumKey(1015, 4);
+    FindKey(ix, ref, k);
+    EXPECT_FALSE(OpOk);
+    AddNumbers(c.sameDescriptor ? ix : other, {1012}, 4);
+    k.clear();
+    if (c.forward) {
+      NextKey(ix, ref, k);
+    } else {
+      PrevKey(ix, ref, k);
+    }
+    EXPECT_TRUE(OpOk);
+    EXPECT_EQ(k, NumKey(c.want, 4));
+    if (!c.sameDescriptor) CloseIndex(other);
+    CloseIndex(ix);
+  }
+}
+
 // --- Files ------------------------------------------------------------------------
 
 TEST_F(IndexFileTest, ReopenedIndexKeepsItsTree) {
