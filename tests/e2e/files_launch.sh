@@ -67,7 +67,7 @@ send p
 wait_for "shows 'CHILD: press a key'" || fail "the child did not start (pause)"
 send y
 wait_for "screen | tail -1 | grep -qF 'Tovább bármivel...'" || fail "no pause line on the bottom row"
-shows 'CHILD got y' || fail "the child's output is not shows with the pause line"
+shows 'CHILD got y' || fail "the child's output is not shown with the pause line"
 sleep 0.3
 [ "$(lines)" = "$n" ] || fail "the run ended before the pause key"
 send F1
