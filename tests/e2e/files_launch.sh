@@ -19,7 +19,7 @@ last() { tail -1 "$LOG"; }
 # Starts filesdemo in a shell that has written two lines first (what the
 # terminal showed before the program), with the given arguments.
 start() {
-  tmux -f /dev/null -L $SOCK new-session -d -s t -x 80 -y 25 "bash --norc"
+  fresh_session "bash --norc"
   send "cd $WORK && export TERM=xterm-256color DRIVES='W=$WORK' && stty -g > $WORK/before && clear && echo shell-line-1 && echo shell-line-2 && $BIN/filesdemo --log $LOG $* ; echo \$? > $WORK/rc; stty -g > $WORK/after" Enter
   wait_for "shows 'Programindítás'" || fail "filesdemo did not start"
   sleep 0.3
@@ -30,7 +30,6 @@ stop() {
   [ "$(cat $WORK/rc)" = 0 ] || fail "exit code $(cat $WORK/rc)"
   wait_for "[ -s $WORK/after ]" || fail "no stty after"
   cmp -s "$WORK/before" "$WORK/after" || fail "terminal mode not restored"
-  tmux -L $SOCK kill-server
   rm -f "$WORK/rc" "$WORK/after"
 }
 

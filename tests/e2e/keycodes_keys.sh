@@ -11,25 +11,17 @@ WORK=$(mktemp -d)
 SOCK=vkc$$
 trap 'tmux -L $SOCK kill-server 2>/dev/null || true; rm -rf "$WORK"' EXIT
 
-fail() { echo "FAIL: $*" >&2; echo "--- screen:" >&2; tmux -L $SOCK capture-pane -p -t t 2>/dev/null >&2 || true; exit 1; }
-
-wait_for() {  # wait_for FILE-or-pattern-check command
-  for _ in $(seq 1 100); do
-    if eval "$1"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
+source "$HERE/lib/tmux.sh"
 
 start() {  # start TERM LOG
   local term=$1 log=$2
   rm -f "$WORK/before" "$WORK/after" "$WORK/rc"
-  tmux -f /dev/null -L $SOCK new-session -d -s t -x 80 -y 25 \
-    "export TERM=$term; stty -g > $WORK/before; $BIN/keycodes --log $log; echo \$? > $WORK/rc; stty -g > $WORK/after; sleep 600"
-  wait_for "tmux -L $SOCK capture-pane -p -t t | grep -q 'Esc'" || fail "keycodes did not start"
+  fresh_session "export TERM=$term; stty -g > $WORK/before; $BIN/keycodes --log $log; echo \$? > $WORK/rc; stty -g > $WORK/after; sleep 600"
+  wait_for "shows Esc" 10 || fail "keycodes did not start"
 }
 
-send() { tmux -L $SOCK send-keys -t t "$@"; sleep 0.15; }
+# Keys go one at a time, each given time to arrive alone.
+send() { tmux -L "$SOCK" send-keys -t t "$@"; sleep 0.15; }
 
 # name  tmux-key  expected-code
 KEYS=(
@@ -60,7 +52,7 @@ for term in xterm-256color screen; do
   send -l $'\e[<0;10;5m'
   expected+=(0 0)
   sleep 0.3
-  screen=$(tmux -L $SOCK capture-pane -p -t t)
+  screen=$(screen)
   echo "$screen" | grep -q 'bal' || fail "$term: the mouse click is not shown"
   echo "$screen" | grep -q 'oszlop 10' || fail "$term: the mouse column is wrong"
   echo "$screen" | grep -q 'sor 5' || fail "$term: the mouse row is wrong"
@@ -77,12 +69,10 @@ for term in xterm-256color screen; do
 
   send Escape
   send Escape
-  wait_for "[ -f $WORK/rc ]" || fail "$term: Esc Esc did not end the program"
+  wait_for "[ -f $WORK/rc ]" 10 || fail "$term: Esc Esc did not end the program"
   [ "$(cat $WORK/rc)" = 0 ] || fail "$term: exit code $(cat $WORK/rc)"
-  wait_for "[ -s $WORK/after ]" || fail "no stty after"
+  wait_for "[ -s $WORK/after ]" 10 || fail "no stty after"
   cmp -s "$WORK/before" "$WORK/after" || fail "$term: terminal mode not restored"
-  tmux -L $SOCK kill-server
-  sleep 0.2
 done
 
 # Ended by a signal: the terminal mode is put back all the same, and the
@@ -92,10 +82,8 @@ for sig in TERM HUP QUIT SEGV; do
   pid=$(pgrep -f "^$BIN/keycodes --log $WORK/log-$sig" | head -1)
   [ -n "$pid" ] || fail "no keycodes process"
   kill -$sig "$pid"
-  wait_for "[ -s $WORK/after ]" || fail "SIG$sig: the shell did not go on"
+  wait_for "[ -s $WORK/after ]" 10 || fail "SIG$sig: the shell did not go on"
   cmp -s "$WORK/before" "$WORK/after" || fail "SIG$sig: terminal mode not restored"
-  tmux -L $SOCK capture-pane -p -t t | grep -q 'Esc' && fail "SIG$sig: the program's screen is still shown"
-  tmux -L $SOCK kill-server
-  sleep 0.2
+  screen | grep -q Esc && fail "SIG$sig: the program's screen is still shown"
 done
 echo "keycodes e2e: ok"

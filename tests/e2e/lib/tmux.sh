@@ -28,3 +28,15 @@ wait_for() {
   done
   return 1
 }
+
+# fresh_session COMMAND: ends the tmux server of the previous run and starts
+# COMMAND in an 80 x 25 session on a server with a socket name of its own
+# (a server still going away after kill-server must not take the new
+# session with it).
+TMUX_RUNS=0
+fresh_session() {
+  tmux -L "$SOCK" kill-server 2>/dev/null || true
+  TMUX_RUNS=$((TMUX_RUNS + 1))
+  SOCK=${SOCK%.*}.$TMUX_RUNS
+  tmux -f /dev/null -L "$SOCK" new-session -d -s t -x 80 -y 25 "$1"
+}
