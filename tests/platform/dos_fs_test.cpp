@@ -313,9 +313,21 @@ TEST_F(DosFsTest, FileReadWriteSeekSize) {
   size_t done = 99;
   EXPECT_EQ(f.Read(buf, 10, &done), io::kOk);
   EXPECT_EQ(done, 2u);
+  ASSERT_EQ(f.Position(pos), io::kOk);
+  EXPECT_EQ(pos, 8);  // a read that ends early moves by what came
   ASSERT_EQ(f.WriteAt(10, "XY", 2), io::kOk);  // beyond the end: a gap of zeros
   ASSERT_EQ(f.ReadAt(7, buf, 5), io::kOk);
   EXPECT_EQ(std::string(buf, 5), std::string("h\0\0XY", 5));
+  ASSERT_EQ(f.Position(pos), io::kOk);
+  EXPECT_EQ(pos, 8);  // transfers at an offset leave the position alone
+  ASSERT_EQ(f.Seek(1), io::kOk);
+  ASSERT_EQ(f.Write("B", 1), io::kOk);
+  ASSERT_EQ(f.Read(buf, 2), io::kOk);  // goes on after what was written
+  EXPECT_EQ(std::string(buf, 2), "cd");
+  DosFile moved = std::move(f);  // the position goes with the handle
+  ASSERT_EQ(moved.Read(buf, 1), io::kOk);
+  EXPECT_EQ(buf[0], 'e');
+  f = std::move(moved);
   ASSERT_EQ(f.Seek(4), io::kOk);
   ASSERT_EQ(f.Truncate(), io::kOk);
   ASSERT_EQ(f.Size(size), io::kOk);
@@ -324,7 +336,7 @@ TEST_F(DosFsTest, FileReadWriteSeekSize) {
   EXPECT_EQ(f.Seek(-1), io::kNegativeSeek);
   EXPECT_EQ(f.ReadAt(-1, buf, 1), io::kNegativeSeek);
   ASSERT_EQ(f.Close(), io::kOk);
-  EXPECT_EQ(ReadHost(H("/Prg/Új.Dat")), std::string("abcd\0\0", 6));
+  EXPECT_EQ(ReadHost(H("/Prg/Új.Dat")), std::string("aBcd\0\0", 6));
   // A closed handle.
   EXPECT_EQ(f.Read(buf, 1), io::kInvalidHandle);
   EXPECT_EQ(f.Close(), io::kInvalidHandle);
