@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/errors.h"
+#include "engine/le32.h"
 #include "engine/locking.h"
 #include "engine/open_files.h"
 #include "engine/status.h"
@@ -26,20 +27,6 @@ namespace {
 // FlushFile reopens with.
 platform::Access lastAccess = platform::Access::ReadWrite;
 platform::Share lastShare = platform::Share::DenyNone;
-
-int32_t Get32(const uint8_t* p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                              static_cast<uint32_t>(p[2]) << 16 |
-                              static_cast<uint32_t>(p[3]) << 24);
-}
-
-void Put32(uint8_t* p, int32_t v) {
-  const auto u = static_cast<uint32_t>(v);
-  p[0] = static_cast<uint8_t>(u);
-  p[1] = static_cast<uint8_t>(u >> 8);
-  p[2] = static_cast<uint8_t>(u >> 16);
-  p[3] = static_cast<uint8_t>(u >> 24);
-}
 
 // Counts read from a damaged header may sit at the ends of the range: the
 // arithmetic on them saturates instead of overflowing.
@@ -434,20 +421,24 @@ void RefreshHeader(DataFile& f) {
   AdoptHeader(f, s);
 }
 
-void StoreHeader(DataFile& f) {
-  if (!SharedHeader(f)) return;
+namespace {
+
+// The descriptor's header as a whole slot 0 in the scratch buffer.
+uint8_t* HeaderImage(const DataFile& f) {
   uint8_t* s = Scratch();
   std::memset(s, 0, static_cast<size_t>(f.RecLen));
   EncodeHeader(f, s);
-  WriteRecord(f, 0, s);
+  return s;
+}
+
+}  // namespace
+
+void StoreHeader(DataFile& f) {
+  if (SharedHeader(f)) WriteRecord(f, 0, HeaderImage(f));
 }
 
 void StoreHeaderKeepLock(DataFile& f) {
-  if (!SharedHeader(f)) return;
-  uint8_t* s = Scratch();
-  std::memset(s, 0, static_cast<size_t>(f.RecLen));
-  EncodeHeader(f, s);
-  WriteRecordKeepLock(f, 0, s);
+  if (SharedHeader(f)) WriteRecordKeepLock(f, 0, HeaderImage(f));
 }
 
 // --- Records -----------------------------------------------------------------------

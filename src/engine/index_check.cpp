@@ -4,17 +4,12 @@
 #include <set>
 
 #include "engine/index_file.h"
+#include "engine/le32.h"
 #include "platform/io_codes.h"
 
 namespace engine {
 
 namespace {
-
-int32_t Get32(const uint8_t* p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                              static_cast<uint32_t>(p[2]) << 16 |
-                              static_cast<uint32_t>(p[3]) << 24);
-}
 
 class Checker {
  public:

@@ -517,29 +517,6 @@ bool TreeNow(IndexFile& ix, uint32_t& now) {
   return ReadChangeCount(ix, now);
 }
 
-// Takes the header lock for a search that other stations' changes keep
-// from reading one state of the tree. False when the lock cannot be had
-// at all, or while no lock may be taken (CurrentOpenMode 4); then the
-// search goes on without it.
-bool HoldHeaderForSearch(IndexFile& ix) {
-  if (HoldsLock(ix, 0) || CurrentOpenMode == ModeDenyWrite) return false;
-  const int64_t at = int64_t{ix.RecLen} - 1;
-  for (int poll = 0;; ++poll) {
-    const platform::IoCode rc = ix.Handle.LockByte(at);
-    if (rc == platform::io::kOk) break;
-    if (rc != platform::io::kAccessDenied) return false;
-    PausePoll(poll);
-  }
-  ix.HeldLocks.push_back(0);
-  return true;
-}
-
-void LetGoOfHeader(IndexFile& ix) {
-  ix.Handle.UnlockByte(int64_t{ix.RecLen} - 1);
-  ix.HeldLocks.erase(std::remove(ix.HeldLocks.begin(), ix.HeldLocks.end(), 0),
-                     ix.HeldLocks.end());
-}
-
 // Failed tries of one search after which it takes the header lock, so that
 // a busy index cannot keep a search waiting for ever.
 constexpr int kTriesBeforeHeaderLock = 4;
@@ -610,7 +587,7 @@ void Searching(IndexFile& ix, int32_t& ref, std::string& key, Work work, int dir
       // The cores noted the entry the path ends on; a search that found
       // nothing may still leave a path (before where the key would stand).
       ix.HasPosition = ix.PathDepth != 0;
-      if (holding) LetGoOfHeader(ix);
+      if (holding) ReleaseHeaderHold(ix);
       return;
     } catch (const PageDamage&) {
       DamageThrows = false;
@@ -751,17 +728,38 @@ void OpenOrMakePair(std::string_view base, DataFile& data, IndexFile& ix, int32_
 
 // --- Changes ----------------------------------------------------------------------------
 
-void AddKey(IndexFile& ix, int32_t reference, std::string& key) {
+namespace {
+
+// The start of AddKey and DeleteKey: the key normalised and cut, the header
+// read under its lock (held to the end of the change). False when the index
+// is only open for reading (the message shown, OpOk false).
+bool BeginChange(IndexFile& ix, std::string& key) {
   key = NormaliseKey(key);
   if (ix.Mode == ModeReadOnly) {
     ShowIllegalIndexOperation(ix);
     OpOk = false;
-    return;
+    return false;
   }
   CutKey(key, ix.KeyLength);
   OpOk = true;
   RefreshHeaderLocked(ix);
   if (ix.Root != ix.RootPage) ix.Root = ix.RootPage;
+  return true;
+}
+
+// The end of a change: a change that took place raises the change count;
+// the pages are written and the header stored, which lets its lock go.
+void EndChange(IndexFile& ix) {
+  ix.RootPage = ix.Root;
+  if (OpOk) ++ix.ChangeCount;
+  ReleasePages(ix);
+  StoreHeader(ix);
+}
+
+}  // namespace
+
+void AddKey(IndexFile& ix, int32_t reference, std::string& key) {
+  if (!BeginChange(ix, key)) return;
   if (ix.Root != 0 && Count(GetPage(ix, ix.Root)) == kPageItems &&
       WouldOutgrow(ix, key, reference)) {
     ReleasePages(ix);
@@ -785,23 +783,11 @@ void AddKey(IndexFile& ix, int32_t reference, std::string& key) {
     ix.Root = np;
     passUp = false;
   }
-  ix.RootPage = ix.Root;
-  if (OpOk) ++ix.ChangeCount;
-  ReleasePages(ix);
-  StoreHeader(ix);
+  EndChange(ix);
 }
 
 void DeleteKey(IndexFile& ix, int32_t& reference, std::string& key) {
-  key = NormaliseKey(key);
-  if (ix.Mode == ModeReadOnly) {
-    ShowIllegalIndexOperation(ix);
-    OpOk = false;
-    return;
-  }
-  CutKey(key, ix.KeyLength);
-  OpOk = true;
-  RefreshHeaderLocked(ix);
-  if (ix.Root != ix.RootPage) ix.Root = ix.RootPage;
+  if (!BeginChange(ix, key)) return;
   descent.clear();
   tooSmall = false;
   Delete(ix, ix.Root, key, reference);
@@ -813,10 +799,7 @@ void DeleteKey(IndexFile& ix, int32_t& reference, std::string& key) {
     }
     tooSmall = false;
   }
-  ix.RootPage = ix.Root;
-  if (OpOk) ++ix.ChangeCount;
-  ReleasePages(ix);
-  StoreHeader(ix);
+  EndChange(ix);
 }
 
 // --- Searches -------------------------------------------------------------------------

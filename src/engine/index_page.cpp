@@ -4,6 +4,7 @@
 
 #include "engine/errors.h"
 #include "engine/index_file.h"
+#include "engine/le32.h"
 #include "engine/locking.h"
 #include "engine/open_files.h"
 #include "engine/status.h"
@@ -11,20 +12,6 @@
 namespace engine {
 
 namespace {
-
-int32_t Get32(const uint8_t* p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                              static_cast<uint32_t>(p[2]) << 16 |
-                              static_cast<uint32_t>(p[3]) << 24);
-}
-
-void Put32(uint8_t* p, int32_t v) {
-  const auto u = static_cast<uint32_t>(v);
-  p[0] = static_cast<uint8_t>(u);
-  p[1] = static_cast<uint8_t>(u >> 8);
-  p[2] = static_cast<uint8_t>(u >> 16);
-  p[3] = static_cast<uint8_t>(u >> 24);
-}
 
 std::array<PageBuffer, 3> buffers;
 std::array<int, 3> lru = {0, 1, 2};  // least recently used first
@@ -213,10 +200,7 @@ uint8_t* NewPage(IndexFile& index, int32_t& pg) {
       if (b.Owner == &index && b.Page == record) IndexDamaged(index, record);
     }
     ReadRecordForUpdate(index, record, s);
-    index.FirstFree = static_cast<int32_t>(static_cast<uint32_t>(s[0]) |
-                                           static_cast<uint32_t>(s[1]) << 8 |
-                                           static_cast<uint32_t>(s[2]) << 16 |
-                                           static_cast<uint32_t>(s[3]) << 24);
+    index.FirstFree = Get32(s);
     --index.FreeCount;
   }
   index.SlotCount = index.LiveSlots;

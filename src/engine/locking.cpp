@@ -32,6 +32,13 @@ int64_t LockOffset(const DataFile& f, int32_t record) {
   return (int64_t{record} + 1) * f.RecLen - 1;
 }
 
+// Lets a lock of this program go and takes it off the descriptor's list.
+void DropLock(DataFile& f, int32_t record) {
+  f.Handle.UnlockByte(LockOffset(f, record));
+  f.HeldLocks.erase(std::remove(f.HeldLocks.begin(), f.HeldLocks.end(), record),
+                    f.HeldLocks.end());
+}
+
 void ProgrammerError() {
   ui::Prompt("A programozó elrontotta"_cp + '\0' + "a tranzakció kezelést"_cp + '\0' +
                  "Értesítse (kíméletesen)!"_cp,
@@ -90,11 +97,22 @@ void LockRecord(DataFile& f, int32_t record) {
 }
 
 void UnlockRecord(DataFile& f, int32_t record) {
-  if (!LockApplies(f, record)) return;
-  f.Handle.UnlockByte(LockOffset(f, record));
-  f.HeldLocks.erase(std::remove(f.HeldLocks.begin(), f.HeldLocks.end(), record),
-                    f.HeldLocks.end());
+  if (LockApplies(f, record)) DropLock(f, record);
 }
+
+bool HoldHeaderForSearch(DataFile& f) {
+  if (HoldsLock(f, 0) || CurrentOpenMode == ModeDenyWrite) return false;
+  for (int poll = 0;; ++poll) {
+    const platform::IoCode rc = f.Handle.LockByte(LockOffset(f, 0));
+    if (rc == io::kOk) break;
+    if (rc != io::kAccessDenied) return false;
+    PausePoll(poll);
+  }
+  f.HeldLocks.push_back(0);
+  return true;
+}
+
+void ReleaseHeaderHold(DataFile& f) { DropLock(f, 0); }
 
 // --- Transactions and shared use ---------------------------------------------------
 

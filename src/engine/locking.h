@@ -29,6 +29,14 @@ bool HoldsLock(const DataFile& f, int32_t record);
 void LockRecord(DataFile& f, int32_t record);
 void UnlockRecord(DataFile& f, int32_t record);
 
+// The header lock held for a search, which runs with locking suspended:
+// taken (waiting) when other stations' changes keep the search from reading
+// one state of an index. False when this program holds it already, when it
+// cannot be had at all, or while CurrentOpenMode forbids every lock; the
+// search then goes on without it.
+bool HoldHeaderForSearch(DataFile& f);
+void ReleaseHeaderHold(DataFile& f);
+
 // Exclusive use of one file among the stations: false when the user gave up
 // waiting with Esc. Nested calls count.
 bool BeginTransaction(DataFile& f);

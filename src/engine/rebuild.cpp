@@ -7,6 +7,7 @@
 #include "engine/data_file.h"
 #include "engine/errors.h"
 #include "engine/index_file.h"
+#include "engine/le32.h"
 #include "engine/locking.h"
 #include "engine/status.h"
 #include "lists/external_sort.h"
@@ -45,15 +46,6 @@ struct Run {
   int counterX = 0, counterY = 0;  // where the progress count is written
 };
 Run* run = nullptr;
-
-void Put32(uint8_t* p, int32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i));
-}
-int32_t Get32(const uint8_t* p) {
-  uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(p[i]) << (8 * i);
-  return static_cast<int32_t>(v);
-}
 
 // A failed operation on the plain data file ends the program as a run-time
 // I/O error does.
